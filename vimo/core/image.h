@@ -1,0 +1,233 @@
+// Images and regions of interest: a region is a rectangular window on a root image, possibly
+// nested in other regions. An image owns its pixels and is its own root.
+#ifndef VIMO_CORE_IMAGE_H
+#define VIMO_CORE_IMAGE_H
+
+#include <cstdint>
+#include <vector>
+
+#include "vimo/core/errors.h"
+#include "vimo/core/pixels.h"
+#include "vimo/core/vector.h"
+
+// One run of a mask: the addresses of pixel (x0, y) and pixel (x1, y) of a row (the run covers
+// x0 to x1 - 1), and x0 and y.
+struct ERun {
+  void* start;
+  void* end;
+  int16_t x, y;
+};
+typedef EVectorTemplate<ERun> ERunVector;
+
+class EGenericROI {
+ public:
+  virtual ~EGenericROI();
+
+  int GetWidth() const;
+  int GetHeight() const;
+  int GetOrgX() const;  // relative to the parent
+  int GetOrgY() const;
+  int GetTotalOrgX() const;  // relative to the root image
+  int GetTotalOrgY() const;
+  int GetTotalWidth() const;  // size of the root image
+  int GetTotalHeight() const;
+  int GetRowPitch() const;  // bytes between rows of the root image
+  int IsVoid() const;       // no pixels to work on
+  int GetPixelSize() const { return m_PixelSize; }
+
+  EGenericROI* GetParent() const { return m_pParent; }
+  const EGenericROI* GetRoot() const;
+  // Address of pixel (0, 0) of this region, nullptr when void.
+  uint8_t* GetBasePtr() const;
+
+  ERunVector& GetRuns() { return m_Runs; }
+
+ protected:
+  explicit EGenericROI(int pixelSize) : m_PixelSize(pixelSize) {}
+  EGenericROI(const EGenericROI&) = delete;
+  EGenericROI& operator=(const EGenericROI&) = delete;
+
+  // Links this region under parent (same pixel type checked by the typed callers).
+  void LinkTo(EGenericROI* parent);
+  void Unlink();
+  void SetRequestedPlacement(int orgX, int orgY, int width, int height);
+  // Clipped placement relative to the root: origin and size.
+  void EffectivePlacement(int64_t& x, int64_t& y, int64_t& w, int64_t& h) const;
+  bool IsAncestorOrSelf(const EGenericROI* other) const;
+  void DetachChildren();
+
+  // Root storage, used only by images.
+  std::vector<uint8_t> m_Pixels;
+  int m_ImageWidth = 0;
+  int m_ImageHeight = 0;
+  int m_Pitch = 0;
+  bool m_IsImage = false;
+
+ private:
+  int m_PixelSize;
+  EGenericROI* m_pParent = nullptr;
+  std::vector<EGenericROI*> m_Children;
+  int m_OrgX = 0, m_OrgY = 0, m_Width = 0, m_Height = 0;  // requested, relative to the parent
+  ERunVector m_Runs;
+};
+
+template <class T>
+class EROI : public EGenericROI {
+ public:
+  EROI() : EGenericROI(static_cast<int>(sizeof(T))) {}
+  // A copy is a window on the same parent with the same placement.
+  EROI(const EROI& other) : EGenericROI(static_cast<int>(sizeof(T))) { CopyPlacement(other); }
+  EROI& operator=(const EROI& other) {
+    if (this != &other && !m_IsImage) CopyPlacement(other);
+    return *this;
+  }
+
+  // Becomes a window on parent (an image or a region). Attaching an image, or attaching to
+  // this region or one of its descendants, sets 32767 and changes nothing.
+  void Attach(EROI<T>* parent) {
+    if (parent == nullptr || m_IsImage || IsAncestorOrSelf(parent)) {
+      ESetError(E_ERROR_INVALID_PARAMETER);
+      ETraceError("EROI::Attach");
+      return;
+    }
+    LinkTo(parent);
+  }
+  void Detach() {
+    if (!m_IsImage) Unlink();
+  }
+  // Placement relative to the parent, clipped to it when pixels are addressed.
+  void SetPlacement(int orgX, int orgY, int width, int height) {
+    if (m_IsImage) return;
+    SetRequestedPlacement(orgX, orgY, width, height);
+  }
+
+  // Address of pixel (x, y) of this region (not bounds-checked; nullptr when void).
+  T* GetImagePtr(int x = 0, int y = 0) {
+    uint8_t* base = GetBasePtr();
+    if (base == nullptr) return nullptr;
+    return reinterpret_cast<T*>(base + static_cast<intptr_t>(y) * GetRowPitch() +
+                                static_cast<intptr_t>(x) * static_cast<intptr_t>(sizeof(T)));
+  }
+  const T* GetImagePtr(int x = 0, int y = 0) const {
+    return const_cast<EROI*>(this)->GetImagePtr(x, y);
+  }
+  // Bounds-checked pixel access: outside the region reads T() and writes nothing (1011).
+  T GetPixel(int x, int y) const {
+    if (x < 0 || y < 0 || x >= GetWidth() || y >= GetHeight()) {
+      ESetError(E_ERROR_INDEX_OUT_OF_RANGE);
+      ETraceError("EROI::GetPixel");
+      return T();
+    }
+    return *GetImagePtr(x, y);
+  }
+  void SetPixel(T value, int x, int y) {
+    if (x < 0 || y < 0 || x >= GetWidth() || y >= GetHeight()) {
+      ESetError(E_ERROR_INDEX_OUT_OF_RANGE);
+      ETraceError("EROI::SetPixel");
+      return;
+    }
+    *GetImagePtr(x, y) = value;
+  }
+
+  // Colour system tag of colour regions; stored, not interpreted.
+  void SetColorSystem(int colorSystem) { m_ColorSystem = colorSystem; }
+  int GetColorSystem() const { return m_ColorSystem; }
+
+ private:
+  void CopyPlacement(const EROI& other) {
+    if (other.GetParent() != nullptr && !IsAncestorOrSelf(other.GetParent()))
+      LinkTo(other.GetParent());
+    else if (other.m_IsImage && !IsAncestorOrSelf(&other))
+      LinkTo(const_cast<EROI*>(&other));
+    SetRequestedPlacement(other.GetOrgX(), other.GetOrgY(), other.GetWidth(), other.GetHeight());
+  }
+  int m_ColorSystem = 0;
+};
+
+template <class T>
+class EImage : public EROI<T> {
+ public:
+  EImage() { this->m_IsImage = true; }
+  EImage(int width, int height) {
+    this->m_IsImage = true;
+    SetSize(width, height);
+  }
+  // A copy owns a copy of the pixels.
+  EImage(const EImage& other) : EROI<T>() {
+    this->m_IsImage = true;
+    CopyFrom(other);
+  }
+  EImage& operator=(const EImage& other) {
+    if (this != &other) CopyFrom(other);
+    return *this;
+  }
+
+  // Resizes; pixels are zeroed. Negative sizes set 32767, sizes that cannot be held set 1303;
+  // both leave the image as it was.
+  void SetSize(int width, int height) {
+    if (width < 0 || height < 0) {
+      ESetError(E_ERROR_INVALID_PARAMETER);
+      ETraceError("EImage::SetSize");
+      return;
+    }
+    int64_t pitch = (static_cast<int64_t>(width) * static_cast<int64_t>(sizeof(T)) + 3) & ~int64_t(3);
+    int64_t bytes = pitch * height;
+    if (pitch > INT32_MAX || bytes > (int64_t(1) << 34)) {
+      ESetError(E_ERROR_ALLOCATION_FAILED);
+      ETraceError("EImage::SetSize");
+      return;
+    }
+    try {
+      std::vector<uint8_t> pixels(static_cast<size_t>(bytes), 0);
+      this->m_Pixels.swap(pixels);
+    } catch (const std::bad_alloc&) {
+      ESetError(E_ERROR_ALLOCATION_FAILED);
+      ETraceError("EImage::SetSize");
+      return;
+    }
+    this->m_ImageWidth = width;
+    this->m_ImageHeight = height;
+    this->m_Pitch = static_cast<int>(pitch);
+  }
+  void SetSize(const EGenericROI* model) {
+    if (model == nullptr) {
+      ESetError(E_ERROR_INVALID_PARAMETER);
+      ETraceError("EImage::SetSize");
+      return;
+    }
+    SetSize(model->GetWidth(), model->GetHeight());
+  }
+
+  // PGM (P5) and PPM (P6) always, 8-bit grey and RGB PNG through libpng; 8-bit grey and colour
+  // images only. On failure the image is left as it was.
+  void Load(const char* path);
+  // Format from the file name's extension: .pgm, .ppm, .png.
+  void Save(const char* path);
+
+ private:
+  void CopyFrom(const EImage& other) {
+    SetSize(other.GetWidth(), other.GetHeight());
+    if (this->m_ImageWidth != other.m_ImageWidth || this->m_ImageHeight != other.m_ImageHeight)
+      return;
+    this->m_Pixels = other.m_Pixels;
+  }
+};
+
+// Pixel-type specific file input and output, defined in imagefile.cpp.
+template <> void EImage<EBW8>::Load(const char* path);
+template <> void EImage<EBW8>::Save(const char* path);
+template <> void EImage<EC24>::Load(const char* path);
+template <> void EImage<EC24>::Save(const char* path);
+
+template <class T>
+void EImage<T>::Load(const char*) {
+  ESetError(E_ERROR_INVALID_PARAMETER);
+  ETraceError("EImage::Load");
+}
+template <class T>
+void EImage<T>::Save(const char*) {
+  ESetError(E_ERROR_INVALID_PARAMETER);
+  ETraceError("EImage::Save");
+}
+
+#endif

@@ -1,0 +1,50 @@
+#include "vimo/core/settings.h"
+
+namespace {
+
+E_ANGLE_UNITS g_AngleUnit = E_ANGLE_UNIT_DEGREES;
+int g_RecursiveCopy = 1;
+
+// Radians per unit, in double precision so that a round trip is as exact as floats allow.
+double RadiansPerUnit() {
+  switch (g_AngleUnit) {
+    case E_ANGLE_UNIT_RADIANS: return 1.0;
+    case E_ANGLE_UNIT_DEGREES: return 3.14159265358979323846 / 180.0;
+    case E_ANGLE_UNIT_GRADIANS: return 3.14159265358979323846 / 200.0;
+    case E_ANGLE_UNIT_REVOLUTIONS: return 2.0 * 3.14159265358979323846;
+  }
+  return 1.0;
+}
+
+}  // namespace
+
+void ESetAngleUnit(E_ANGLE_UNITS unit) {
+  if (unit < E_ANGLE_UNIT_RADIANS || unit > E_ANGLE_UNIT_REVOLUTIONS) return;
+  g_AngleUnit = unit;
+}
+
+E_ANGLE_UNITS EGetAngleUnit() { return g_AngleUnit; }
+
+float EToRadians(float angle) {
+  if (g_AngleUnit == E_ANGLE_UNIT_RADIANS) return angle;
+  return static_cast<float>(angle * RadiansPerUnit());
+}
+
+float EFromRadians(float angle) {
+  if (g_AngleUnit == E_ANGLE_UNIT_RADIANS) return angle;
+  return static_cast<float>(angle / RadiansPerUnit());
+}
+
+const char* EGetAngleUnitName() {
+  switch (g_AngleUnit) {
+    case E_ANGLE_UNIT_RADIANS: return "rad";
+    case E_ANGLE_UNIT_DEGREES: return "deg";
+    case E_ANGLE_UNIT_GRADIANS: return "grad";
+    case E_ANGLE_UNIT_REVOLUTIONS: return "rev";
+  }
+  return "rad";
+}
+
+int GetRecursiveCopyBehavior() { return g_RecursiveCopy; }
+
+void SetRecursiveCopyBehavior(int recursive) { g_RecursiveCopy = recursive; }

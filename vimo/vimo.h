@@ -1,0 +1,7 @@
+// vimo: sub-pixel geometric measurement in machine-vision images. Includes every public header.
+#ifndef VIMO_VIMO_H
+#define VIMO_VIMO_H
+
+#include "vimo/core/core.h"
+
+#endif

@@ -1,0 +1,9 @@
+// The geometry value classes: points, frames, lines, circles, rectangles and wedges.
+#ifndef VIMO_GEOMETRY_GEOMETRY_H
+#define VIMO_GEOMETRY_GEOMETRY_H
+
+#include "vimo/geometry/frame.h"
+#include "vimo/geometry/line.h"
+#include "vimo/geometry/point.h"
+
+#endif

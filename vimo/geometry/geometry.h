@@ -2,6 +2,7 @@
 #ifndef VIMO_GEOMETRY_GEOMETRY_H
 #define VIMO_GEOMETRY_GEOMETRY_H
 
+#include "vimo/geometry/circle.h"
 #include "vimo/geometry/frame.h"
 #include "vimo/geometry/line.h"
 #include "vimo/geometry/point.h"

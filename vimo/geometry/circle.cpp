@@ -4,17 +4,14 @@
 #include <cmath>
 
 namespace {
-
 constexpr float kSnap = 0.0001f;
+}  // namespace
 
-// Amplitude snapped to exactly +-2pi when within kSnap of a full turn.
-float SnapFullTurn(float amplitude) {
-  if (std::fabs(amplitude - ECircle::kFullTurn) < kSnap) return ECircle::kFullTurn;
-  if (std::fabs(amplitude + ECircle::kFullTurn) < kSnap) return -ECircle::kFullTurn;
+float ECircle::SnapAmplitude(float amplitude) {
+  if (std::fabs(amplitude - kFullTurn) < kSnap) return kFullTurn;
+  if (std::fabs(amplitude + kFullTurn) < kSnap) return -kFullTurn;
   return amplitude;
 }
-
-}  // namespace
 
 ECircle::ECircle(const EPoint& center, float diameter, float orgAngle, int direct) : ECircle() {
   Set(center, diameter, orgAngle, direct);
@@ -76,7 +73,7 @@ void ECircle::Set(const EPoint& center, float diameter, float orgAngle, int dire
 void ECircle::Set(const EPoint& center, float diameter, float orgAngle, float amplitude) {
   SetCenter(center);
   m_f32Radius = 0.5f * diameter;
-  m_f32Amplitude = SnapFullTurn(EToRadians(amplitude));
+  m_f32Amplitude = SnapAmplitude(EToRadians(amplitude));
   SetAngle(orgAngle);
 }
 
@@ -85,39 +82,49 @@ void ECircle::Set(const EPoint& center, const EPoint& org, int direct) {
   Set(center, 2.0f * d.Modulus(), EFromRadians(d.Argument()), direct);
 }
 
-void ECircle::Set(const EPoint& first, const EPoint& middle, const EPoint& last, int full) {
+bool ECircle::ThroughThreePoints(const EPoint& first, const EPoint& middle, const EPoint& last,
+                                 int full, EPoint& center, float& radius, float& orgAngle,
+                                 float& amplitude) {
   const float a1 = middle.GetX() - first.GetX(), b1 = middle.GetY() - first.GetY();
   const float c1 =
       0.5f * ((first.GetX() + middle.GetX()) * a1 + (first.GetY() + middle.GetY()) * b1);
   const float a2 = last.GetX() - middle.GetX(), b2 = last.GetY() - middle.GetY();
   const float c2 = 0.5f * ((middle.GetX() + last.GetX()) * a2 + (middle.GetY() + last.GetY()) * b2);
-  // Twice the signed area of the triangle: its sign is the sense in which the points turn.
+  // Twice the signed area of the triangle: its sign is the sense in which the points turn. It
+  // is 0 for collinear points and for two equal points.
   const float d = a1 * b2 - a2 * b1;
-  if (!(d != 0.0f) || !std::isfinite(d)) {
-    ESetError(E_ERROR_INVALID_PARAMETER);
-    ETraceError("ECircle::Set");
-    return;
-  }
+  if (!(d != 0.0f) || !std::isfinite(d)) return false;
   const EPoint q((c1 * b2 - c2 * b1) / d, (a1 * c2 - a2 * c1) / d);
-  const float radius = (middle - q).Modulus();
-  if (!std::isfinite(q.GetX()) || !std::isfinite(q.GetY()) || !std::isfinite(radius)) {
+  const float r = (middle - q).Modulus();
+  if (!std::isfinite(q.GetX()) || !std::isfinite(q.GetY()) || !std::isfinite(r)) return false;
+  const float org = (first - q).Argument();
+  float amp;
+  if (full != 0) {
+    amp = d > 0.0f ? kFullTurn : -kFullTurn;
+  } else {
+    amp = (last - q).Argument() - org;
+    if (d > 0.0f && amp < 0.0f) amp += kFullTurn;
+    if (d <= 0.0f && amp > 0.0f) amp -= kFullTurn;
+  }
+  center = q;
+  radius = r;
+  orgAngle = org;
+  amplitude = amp;
+  return true;
+}
+
+void ECircle::Set(const EPoint& first, const EPoint& middle, const EPoint& last, int full) {
+  EPoint center;
+  float radius, orgAngle, amplitude;
+  if (!ThroughThreePoints(first, middle, last, full, center, radius, orgAngle, amplitude)) {
     ESetError(E_ERROR_INVALID_PARAMETER);
     ETraceError("ECircle::Set");
     return;
   }
-  const float orgArgument = (first - q).Argument();
-  float amplitude;
-  if (full != 0) {
-    amplitude = d > 0.0f ? kFullTurn : -kFullTurn;
-  } else {
-    amplitude = (last - q).Argument() - orgArgument;
-    if (d > 0.0f && amplitude < 0.0f) amplitude += kFullTurn;
-    if (d <= 0.0f && amplitude > 0.0f) amplitude -= kFullTurn;
-  }
-  SetCenter(q);
+  SetCenter(center);
   m_f32Radius = radius;
   m_f32Amplitude = amplitude;
-  SetAngle(EFromRadians(orgArgument));
+  SetAngle(EFromRadians(orgAngle));
 }
 
 float ECircle::GetAmplitude() const { return EFromRadians(m_f32Amplitude); }

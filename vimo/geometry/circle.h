@@ -69,6 +69,14 @@ class ECircle : public EFrame {
   // t = -1 the origin, 0 the apex, +1 the end; outside [-1, 1] continues along the circle.
   EPoint GetPoint(float t) const;
 
+  // An amplitude in radians snapped to exactly +-2pi when within 0.0001 of a full turn.
+  static float SnapAmplitude(float amplitude);
+  // The circle through three points, all angles in radians, without touching the error state:
+  // returns false (outputs untouched) for collinear, coincident or non-finite points.
+  static bool ThroughThreePoints(const EPoint& first, const EPoint& middle, const EPoint& last,
+                                 int full, EPoint& center, float& radius, float& orgAngle,
+                                 float& amplitude);
+
   using EPoint::Distance;
   // The gap between the two discs, 0 when they touch or overlap; arcs count as full circles.
   float Distance(const ECircle& other) const;

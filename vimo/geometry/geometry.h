@@ -6,5 +6,7 @@
 #include "vimo/geometry/frame.h"
 #include "vimo/geometry/line.h"
 #include "vimo/geometry/point.h"
+#include "vimo/geometry/rectangle.h"
+#include "vimo/geometry/wedge.h"
 
 #endif

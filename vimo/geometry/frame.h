@@ -62,7 +62,8 @@ class EFrame : public EPoint {
   int IsFrameValid() const { return m_bFrameValid ? 1 : 0; }
   // Recomputes the cache from the own placement composed after mother's cache (mother may be
   // null). A singular result (scale 0 in the chain) sets 1051, traced "EFrame::ValidateFrame",
-  // and keeps the previous inverse. Does not change the validity.
+  // and keeps the previous inverse. A NaN or infinite placement gives a non-finite cache without
+  // an error. Does not change the validity.
   void ValidateFrame(const EFrame* mother);
 
   // The cached transform: global = (m11*x + m12*y + tx, m21*x + m22*y + ty).

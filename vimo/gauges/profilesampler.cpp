@@ -1,0 +1,425 @@
+#include "vimo/gauges/profilesampler.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <vector>
+
+namespace vimo_profile {
+
+namespace {
+
+// Products of coordinates and lengths reach 2^67 when segments come near the 32-bit limits.
+__extension__ typedef __int128 Wide;
+__extension__ typedef unsigned __int128 UWide;
+
+Wide FloorDiv(Wide a, Wide b) {  // b > 0
+  Wide q = a / b;
+  if (a % b != 0 && a < 0) --q;
+  return q;
+}
+Wide CeilDiv(Wide a, Wide b) { return -FloorDiv(-a, b); }
+
+int64_t Clamp(Wide v, int64_t lo, int64_t hi) {
+  if (v < lo) return lo;
+  if (v > hi) return hi;
+  return static_cast<int64_t>(v);
+}
+
+// Range of i for which start + step * i lies in [lo, hi].
+void AxisRange(int64_t start, int step, int64_t lo, int64_t hi, int64_t& first, int64_t& last) {
+  if (step > 0) {
+    first = lo - start;
+    last = hi - start;
+  } else {
+    first = start - hi;
+    last = start - lo;
+  }
+}
+
+int32_t Saturate32(Wide v) {
+  if (v > INT32_MAX) return INT32_MAX;
+  if (v < INT32_MIN) return INT32_MIN;
+  return static_cast<int32_t>(v);
+}
+
+// Walks a digital line one sample at a time as an address offset into the root image.
+struct Walker {
+  Walker(const DigitalLine& line, const RootView& image, int64_t start) {
+    offset = line.Y(start) * image.pitch + line.X(start);
+    majorDelta = line.xMajor ? line.majorStep : line.majorStep * image.pitch;
+    minorDelta = line.xMajor ? line.minorStep * image.pitch : line.minorStep;
+    twoN = 2 * line.n;
+    twoM = 2 * line.m;
+    rest = twoN > 0 ? static_cast<int64_t>((Wide(2) * start * line.m + line.bias) % twoN) : 0;
+  }
+  void Step() {
+    offset += majorDelta;
+    rest += twoM;
+    // One diagonal step when the accumulated minor advance reaches a pixel (m <= n).
+    const bool diagonal = rest >= twoN;
+    rest -= diagonal ? twoN : 0;
+    offset += diagonal ? minorDelta : 0;
+  }
+  int64_t offset;
+  int64_t majorDelta, minorDelta;
+  int64_t twoN, twoM, rest;
+};
+
+// Gives the samples outside [first, last] the value of the nearest valid one.
+void ReplicateEnds(EBW32* p, int64_t first, int64_t last, int64_t count) {
+  std::fill(p, p + first, p[first]);
+  std::fill(p + last + 1, p + count, p[last]);
+}
+
+bool SizeProfile(EBW32Vector& profile, int64_t count) {
+  if (count > kMaxProfileSamples) {
+    ESetError(E_ERROR_ALLOCATION_FAILED);
+    return false;
+  }
+  profile.SetNumElements(static_cast<unsigned>(count));
+  return profile.GetNumElements() == static_cast<unsigned>(count);
+}
+
+}  // namespace
+
+DigitalLine::DigitalLine(int ax0, int ay0, int ax1, int ay1, bool nearest) {
+  x0 = ax0;
+  y0 = ay0;
+  const int64_t dx = int64_t(ax1) - ax0;
+  const int64_t dy = int64_t(ay1) - ay0;
+  const int64_t adx = dx < 0 ? -dx : dx;
+  const int64_t ady = dy < 0 ? -dy : dy;
+  xMajor = !(adx < ady);
+  n = xMajor ? adx : ady;
+  m = xMajor ? ady : adx;
+  majorStep = (xMajor ? dx : dy) < 0 ? -1 : 1;
+  minorStep = (xMajor ? dy : dx) < 0 ? -1 : 1;
+  bias = nearest ? n : 0;
+}
+
+int64_t DigitalLine::MinorOffset(int64_t i) const {
+  if (n == 0) return 0;
+  return static_cast<int64_t>((Wide(2) * i * m + bias) / (Wide(2) * n));
+}
+
+int64_t DigitalLine::X(int64_t i) const {
+  return xMajor ? x0 + majorStep * i : x0 + minorStep * MinorOffset(i);
+}
+
+int64_t DigitalLine::Y(int64_t i) const {
+  return xMajor ? y0 + minorStep * MinorOffset(i) : y0 + majorStep * i;
+}
+
+bool DigitalLine::Range(int64_t xlo, int64_t xhi, int64_t ylo, int64_t yhi, int64_t& first,
+                        int64_t& last) const {
+  if (xlo > xhi || ylo > yhi) return false;
+  int64_t lo, hi;
+  if (xMajor)
+    AxisRange(x0, majorStep, xlo, xhi, lo, hi);
+  else
+    AxisRange(y0, majorStep, ylo, yhi, lo, hi);
+  first = std::max<int64_t>(lo, 0);
+  last = std::min<int64_t>(hi, n);
+  if (first > last) return false;
+
+  // Minor offsets allowed, then the samples whose offset lies there:
+  // offset(i) = floor((2 i m + bias) / 2n) >= a  <=>  i >= ceil((2 a n - bias) / 2m),
+  // offset(i) <= b  <=>  i <= floor((2 (b + 1) n - bias - 1) / 2m).
+  int64_t a, b;
+  if (xMajor)
+    AxisRange(y0, minorStep, ylo, yhi, a, b);
+  else
+    AxisRange(x0, minorStep, xlo, xhi, a, b);
+  if (m == 0) return a <= 0 && 0 <= b;
+  if (b < 0) return false;
+  if (a > 0) {
+    const Wide lowest = CeilDiv(Wide(2) * a * n - bias, Wide(2) * m);
+    first = std::max(first, Clamp(lowest, 0, n + 1));
+  }
+  const Wide highest = FloorDiv(Wide(2) * (Wide(b) + 1) * n - bias - 1, Wide(2) * m);
+  last = std::min(last, Clamp(highest, -1, n));
+  return first <= last;
+}
+
+RootView::RootView(const EROI<EBW8>* roi) {
+  if (roi == nullptr) return;
+  const EGenericROI* root = roi->GetRoot();
+  if (root == nullptr || root->IsVoid()) return;
+  base = static_cast<const EROI<EBW8>*>(root)->GetImagePtr(0, 0);
+  width = root->GetTotalWidth();
+  height = root->GetTotalHeight();
+  pitch = root->GetRowPitch();
+  if (base == nullptr || width <= 0 || height <= 0) base = nullptr;
+}
+
+SampleStatus SampleAxis(const RootView& image, const DigitalLine& line, unsigned thickness,
+                        EBW32Vector& profile) {
+  const int64_t t = thickness;
+  const int64_t half = t / 2;
+  int64_t first, last;
+  bool any = image.base != nullptr;
+  // The whole band of a valid sample lies inside the image.
+  if (any && line.xMajor)
+    any = line.Range(0, image.width - 1, half, image.height - t + half, first, last);
+  else if (any)
+    any = line.Range(half, image.width - t + half, 0, image.height - 1, first, last);
+  if (!any || first >= last) {
+    profile.Empty();
+    return kSampleOk;
+  }
+  if (!SizeProfile(profile, line.n + 1)) return kSampleCannotSize;
+
+  EBW32* out = profile.GetDataPtr();
+  const EBW8* base = image.base;
+  Walker walk(line, image, first);
+  if (t == 1) {
+    for (int64_t i = first; i <= last; ++i) {
+      out[i] = base[walk.offset];
+      walk.Step();
+    }
+  } else {
+    const int64_t across = line.xMajor ? image.pitch : 1;
+    const int64_t back = half * across;
+    for (int64_t i = first; i <= last; ++i) {
+      const EBW8* p = base + (walk.offset - back);
+      EBW32 sum = 0;
+      for (int64_t k = 0; k < t; ++k, p += across) sum += *p;
+      out[i] = sum;
+      walk.Step();
+    }
+  }
+  ReplicateEnds(out, first, last, line.n + 1);
+  return kSampleOk;
+}
+
+SampleStatus SampleRectangular(const RootView& image, const DigitalLine& line, unsigned thickness,
+                               EBW32Vector& profile, int32_t& bandX, int32_t& bandY) {
+  const int64_t h = thickness / 2;
+  // h steps along the segment's own digital line, each turned a quarter: (sx, sy) -> (-sy, sx).
+  const int64_t majorSum = h * line.majorStep;
+  const int64_t minorSum = line.MinorOffset(h) * line.minorStep;
+  const int64_t stepX = line.xMajor ? majorSum : minorSum;
+  const int64_t stepY = line.xMajor ? minorSum : majorSum;
+  const int64_t ohx = -stepY, ohy = stepX;
+  bandX = static_cast<int32_t>(ohx);
+  bandY = static_cast<int32_t>(ohy);
+
+  int64_t first, last;
+  const int64_t ax = std::abs(ohx), ay = std::abs(ohy);
+  if (image.base == nullptr ||
+      !line.Range(ax, image.width - 1 - ax, ay, image.height - 1 - ay, first, last)) {
+    profile.Empty();
+    return kSampleOk;
+  }
+  if (!SizeProfile(profile, line.n + 1)) return kSampleCannotSize;
+
+  // Address deltas of the band offsets o_1 .. o_h; h is below the image size here.
+  std::vector<int64_t> deltas(static_cast<size_t>(h));
+  {
+    int64_t ox = 0, oy = 0;
+    for (int64_t k = 1; k <= h; ++k) {
+      const int64_t minorStep = (line.MinorOffset(k) - line.MinorOffset(k - 1)) * line.minorStep;
+      const int64_t sx = line.xMajor ? line.majorStep : minorStep;
+      const int64_t sy = line.xMajor ? minorStep : line.majorStep;
+      ox -= sy;
+      oy += sx;
+      deltas[k - 1] = oy * image.pitch + ox;
+    }
+  }
+  const int64_t outer = deltas[h - 1];
+  const bool odd = (thickness & 1) != 0;
+  // An even band keeps only the outermost pixel at the lower address.
+  const int64_t evenOuter = outer < 0 ? outer : -outer;
+
+  EBW32* out = profile.GetDataPtr();
+  const EBW8* base = image.base;
+  const int64_t* d = deltas.data();
+  Walker walk(line, image, first);
+  for (int64_t i = first; i <= last; ++i) {
+    const EBW8* c = base + walk.offset;
+    EBW32 sum = *c;
+    for (int64_t k = 0; k + 1 < h; ++k) sum += EBW32(c[d[k]]) + c[-d[k]];
+    if (odd)
+      sum += EBW32(c[outer]) + c[-outer];
+    else
+      sum += c[evenOuter];
+    out[i] = sum;
+    walk.Step();
+  }
+  ReplicateEnds(out, first, last, line.n + 1);
+  return kSampleOk;
+}
+
+bool Smooth(EBW32Vector& profile, unsigned smoothing, EINT32Vector& scratch) {
+  const int64_t n = profile.GetNumElements();
+  if (n == 0 || smoothing < 2) return true;
+  scratch.SetNumElements(static_cast<unsigned>(n));
+  if (scratch.GetNumElements() != static_cast<unsigned>(n)) return false;
+  const EBW32* p = profile.GetDataPtr();
+  int32_t* q = scratch.GetDataPtr();
+  const int64_t h = smoothing / 2;
+  auto at = [&](int64_t j) -> int64_t { return p[j < 0 ? 0 : (j >= n ? n - 1 : j)]; };
+  // Sum of the replicated profile over [-r, r].
+  auto initial = [&](int64_t r) -> int64_t {
+    int64_t sum = r * int64_t(p[0]);
+    const int64_t inside = std::min(r, n - 1);
+    for (int64_t j = 0; j <= inside; ++j) sum += p[j];
+    return sum + (r - inside) * int64_t(p[n - 1]);
+  };
+  // Sliding sums over windows of half-width h (and h - 1 for even widths): one pass whatever
+  // the width, and no buffer beyond the profile's own size.
+  int64_t wide = initial(h);
+  if (smoothing & 1) {
+    for (int64_t i = 0; i < n; ++i) {
+      q[i] = static_cast<int32_t>(wide);
+      wide += at(i + h + 1) - at(i - h);
+    }
+  } else {
+    int64_t narrow = initial(h - 1);
+    for (int64_t i = 0; i < n; ++i) {
+      q[i] = static_cast<int32_t>((wide + narrow) >> 1);
+      wide += at(i + h + 1) - at(i - h);
+      narrow += at(i + h) - at(i - h + 1);
+    }
+  }
+  EBW32* dst = profile.GetDataPtr();
+  for (int64_t i = 0; i < n; ++i) dst[i] = static_cast<EBW32>(q[i]);
+  return true;
+}
+
+void Derive(const EBW32Vector& profile, EINT32Vector& derivative) {
+  const uint32_t n = profile.GetNumElements();
+  derivative.SetNumElements(n);
+  if (derivative.GetNumElements() != n || n == 0) return;
+  const EBW32* p = profile.GetDataPtr();
+  int32_t* d = derivative.GetDataPtr();
+  if (n == 1) {
+    d[0] = 0;
+    return;
+  }
+  // Profile values stay below 2^31, so every difference fits.
+  d[0] = int32_t(p[1]) - int32_t(p[0]);
+  for (uint32_t i = 1; i + 1 < n; ++i) d[i] = int32_t(p[i + 1]) - int32_t(p[i - 1]);
+  d[n - 1] = int32_t(p[n - 1]) - int32_t(p[n - 2]);
+}
+
+namespace {
+
+template <class T>
+void AnalyseRunsOf(const T* values, uint32_t count, const RunLimits& limits, EPeaksVector& peaks) {
+  peaks.Empty();
+  if (count == 0 || values == nullptr) return;
+  int sign = 0;  // of the run in progress
+  uint32_t start = 0;
+  int64_t area = 0, amplitude = 0;
+  Wide moment = 0;  // sum of the running areas
+  auto close = [&](uint32_t end) {
+    const bool incomplete = start == 0 || end == count - 1;
+    if (incomplete && !limits.keepIncomplete) return;
+    if (std::llabs(amplitude) < limits.minAmplitude || std::llabs(area) < limits.minArea) return;
+    EPeak peak;
+    peak.Start = start;
+    peak.Length = end - start + 1;
+    // Excess-weighted centroid: sum(i e_i) / sum(e_i) = (end + 1) - moment / area.
+    const double center = area != 0 ? double(end) + 1.0 - double(moment) / double(area)
+                                    : 0.5 * (double(start) + double(end));
+    peak.Center = static_cast<float>(center);
+    peak.Amplitude = Saturate32(amplitude / limits.scale);
+    peak.Area = Saturate32(area / limits.scale);
+    peaks.AddElement(peak);
+  };
+  for (uint32_t i = 0; i < count; ++i) {
+    const int64_t v = static_cast<int64_t>(values[i]);
+    const int cls = v > limits.high ? 1 : (v < limits.low ? -1 : 0);
+    if (cls != sign) {
+      if (sign != 0) close(i - 1);
+      sign = cls;
+      start = i;
+      area = 0;
+      amplitude = 0;
+      moment = 0;
+    }
+    if (cls != 0) {
+      const int64_t excess = v - (cls > 0 ? limits.high : limits.low);
+      area += excess;
+      moment += area;
+      if (std::llabs(excess) > std::llabs(amplitude)) amplitude = excess;
+    }
+  }
+  if (sign != 0) close(count - 1);
+}
+
+}  // namespace
+
+void AnalyseRuns(const int32_t* values, uint32_t count, const RunLimits& limits,
+                 EPeaksVector& peaks) {
+  AnalyseRunsOf(values, count, limits, peaks);
+}
+
+void AnalyseRuns(const uint32_t* values, uint32_t count, const RunLimits& limits,
+                 EPeaksVector& peaks) {
+  AnalyseRunsOf(values, count, limits, peaks);
+}
+
+int SelectPeak(const EPeaksVector& peaks, int choice, unsigned rank, uint32_t profileCount) {
+  const unsigned count = peaks.GetNumElements();
+  if (count == 0) return -1;
+  const EPeak* p = peaks.GetDataPtr();
+  int best = -1;
+  switch (choice) {
+    case 0: return rank < count ? static_cast<int>(rank) : -1;
+    case 1: return rank < count ? static_cast<int>(count - 1 - rank) : -1;
+    case 2:
+    case 3: {
+      int64_t bestValue = -1;
+      for (unsigned i = 0; i < count; ++i) {
+        const int64_t v = std::llabs(choice == 2 ? p[i].Amplitude : p[i].Area);
+        if (v >= bestValue) {  // a tie goes to the later peak
+          bestValue = v;
+          best = static_cast<int>(i);
+        }
+      }
+      return best;
+    }
+    case 4: {
+      const double middle = (double(profileCount) - 1.0) / 2.0;
+      double bestDistance = 0.0;
+      for (unsigned i = 0; i < count; ++i) {
+        const double distance = std::fabs(double(p[i].Center) - middle);
+        if (best < 0 || distance <= bestDistance) {
+          bestDistance = distance;
+          best = static_cast<int>(i);
+        }
+      }
+      return best;
+    }
+    case 5: return 0;
+    default: return -1;
+  }
+}
+
+void ConstrainHV(int& x0, int& y0, int& x1, int& y1) {
+  const int64_t dx = int64_t(x1) - x0, dy = int64_t(y1) - y0;
+  const int64_t adx = dx < 0 ? -dx : dx, ady = dy < 0 ? -dy : dy;
+  // Exact integer square root of dx^2 + dy^2 (up to 2^65).
+  const UWide square = (UWide)(adx)*adx + (UWide)(ady)*ady;
+  uint64_t root = static_cast<uint64_t>(std::sqrt(static_cast<double>(square)));
+  while ((UWide)(root)*root > square) --root;
+  while ((UWide)(root + 1) * (root + 1) <= square) ++root;
+  const int64_t h = static_cast<int64_t>(root >> 1);
+  const int64_t mx = (int64_t(x0) + x1) >> 1, my = (int64_t(y0) + y1) >> 1;
+  if (adx < ady) {
+    const int64_t s = y0 < y1 ? 1 : -1;
+    x0 = x1 = Saturate32(mx);
+    y0 = Saturate32(Wide(my) - s * h);
+    y1 = Saturate32(Wide(my) + s * h);
+  } else {
+    const int64_t s = x0 < x1 ? 1 : -1;
+    y0 = y1 = Saturate32(my);
+    x0 = Saturate32(Wide(mx) - s * h);
+    x1 = Saturate32(Wide(mx) + s * h);
+  }
+}
+
+}  // namespace vimo_profile

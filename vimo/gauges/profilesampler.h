@@ -1,0 +1,99 @@
+// Profile machinery behind ETransition: digital lines, the two band samplers, box smoothing,
+// the central-difference derivative, run extraction and peak selection. Internal to the gauges.
+#ifndef VIMO_GAUGES_PROFILESAMPLER_H
+#define VIMO_GAUGES_PROFILESAMPLER_H
+
+#include <cstdint>
+
+#include "vimo/core/image.h"
+#include "vimo/core/vector.h"
+#include "vimo/gauges/peak.h"
+
+namespace vimo_profile {
+
+// Largest Thickness x Smoothing weight whose sums of 8-bit grey levels, and the differences of
+// those sums, still fit in a signed 32-bit integer.
+constexpr uint64_t kMaxSampleWeight = 0x7FFFFFFF / 255;
+// Longest profile a measurement builds (64 MB per vector); a longer one is reported as a
+// profile that cannot be sized.
+constexpr int64_t kMaxProfileSamples = int64_t(1) << 24;
+
+// The pixels of the segment from (x0, y0) to (x1, y1): sample i lies at offset i along the major
+// axis and MinorOffset(i) along the minor axis, both in the direction of the segment.
+struct DigitalLine {
+  // nearest: the minor offset is the pixel nearest the segment (rounded half up); otherwise the
+  // pixel on the floor side of it.
+  DigitalLine(int x0, int y0, int x1, int y1, bool nearest);
+
+  int64_t MinorOffset(int64_t i) const;
+  // Samples [first, last] (within 0 .. n) whose pixel lies in [xlo, xhi] x [ylo, yhi]; false when
+  // there is none. The pixels of a digital line move monotonically along both axes, so the
+  // samples inside a rectangle are always one contiguous range.
+  bool Range(int64_t xlo, int64_t xhi, int64_t ylo, int64_t yhi, int64_t& first,
+             int64_t& last) const;
+  // Pixel coordinates of sample i.
+  int64_t X(int64_t i) const;
+  int64_t Y(int64_t i) const;
+
+  int64_t x0, y0;
+  int64_t n;                 // major-axis length: the line has n + 1 samples
+  int64_t m;                 // minor-axis length, 0 <= m <= n
+  int64_t bias;              // n for the nearest pixel, 0 for the floor side
+  int majorStep, minorStep;  // +1 or -1
+  bool xMajor;               // |dx| >= |dy|
+};
+
+// The root image a region belongs to, as the samplers read it.
+struct RootView {
+  explicit RootView(const EROI<EBW8>* roi);
+  const EBW8* base = nullptr;  // pixel (0, 0) of the root image; null when there are no pixels
+  int64_t width = 0, height = 0, pitch = 0;
+};
+
+// Status of a sampling pass.
+enum SampleStatus { kSampleOk, kSampleCannotSize };
+
+// Axis sampler: each sample sums `thickness` pixels across the segment along the image axis that
+// is its minor axis. Samples whose band leaves the image take the value of the nearest valid
+// sample; fewer than two valid samples leave the profile empty.
+SampleStatus SampleAxis(const RootView& image, const DigitalLine& line, unsigned thickness,
+                        EBW32Vector& profile);
+
+// Rectangular sampler (thickness > 1): each sample sums `thickness` pixels along the digital
+// perpendicular of the segment. bandX, bandY receive the offset from the centre line to the
+// outermost band pixel. No valid sample leaves the profile empty.
+SampleStatus SampleRectangular(const RootView& image, const DigitalLine& line, unsigned thickness,
+                               EBW32Vector& profile, int32_t& bandX, int32_t& bandY);
+
+// Box filter of total weight `smoothing` (> 1) with replicated ends; an even width weighs its two
+// end samples one half. Uses `scratch` as its working array; false when that cannot be sized.
+bool Smooth(EBW32Vector& profile, unsigned smoothing, EINT32Vector& scratch);
+
+// Central differences, one-sided at the ends; a single sample gives 0.
+void Derive(const EBW32Vector& profile, EINT32Vector& derivative);
+
+// Limits of a run analysis, already multiplied by the analysis scale.
+struct RunLimits {
+  int64_t low, high;     // a sample below low or above high belongs to a run
+  int64_t minAmplitude;  // |amplitude| must reach this
+  int64_t minArea;       // |area| must reach this
+  int64_t scale;         // analysis scale, > 0
+  bool keepIncomplete;   // keep runs that touch either end
+};
+
+// Extracts the runs of `values` beyond the limits as peaks, in profile order.
+void AnalyseRuns(const int32_t* values, uint32_t count, const RunLimits& limits,
+                 EPeaksVector& peaks);
+void AnalyseRuns(const uint32_t* values, uint32_t count, const RunLimits& limits,
+                 EPeaksVector& peaks);
+
+// Index of the peak a choice rule selects (the values of GGE_TRANSITION_CHOICE), or -1.
+int SelectPeak(const EPeaksVector& peaks, int choice, unsigned rank, uint32_t profileCount);
+
+// Replaces the segment by the horizontal or vertical one of about the same length through its
+// middle, pointing the same way; results beyond the 32-bit range saturate.
+void ConstrainHV(int& x0, int& y0, int& x1, int& y1);
+
+}  // namespace vimo_profile
+
+#endif

@@ -1,0 +1,262 @@
+#include "vimo/gauges/transition.h"
+
+#include <string>
+
+#include "vimo/gauges/profilesampler.h"
+
+using namespace vimo_profile;
+
+bool ETransition::s_bFloorAxisRule = false;
+
+ETransition::ETransition(float tolerance, float angle)
+    : m_bHVConstraint(0),
+      m_un32Thickness(1),
+      m_un32Smoothing(1),
+      m_ToleranceSegment(EPoint(0.0f, 0.0f), 20.0f, 0.0f),
+      m_n32SamplingX0(0),
+      m_n32SamplingY0(0),
+      m_n32SamplingX1(0),
+      m_n32SamplingY1(0),
+      m_un32AnalysisScale(1),
+      m_eTransitionType(GGE_ANY_EDGE),
+      m_eTransitionChoice(GGE_MAX_AMPLITUDE),
+      m_un32TransitionIndex(0),
+      m_un32Threshold(20),
+      m_un32MinAmplitude(10),
+      m_un32MinArea(0),
+      m_bKeepFirstAndLastIncompletePeak(0),
+      m_n32SelectedIndex(-1),
+      m_bTransitionRectangularSamplingArea(1),
+      m_n32BandHalfExtentX(0),
+      m_n32BandHalfExtentY(0) {
+  SetTolerance(tolerance, angle);
+}
+
+ETransition::~ETransition() = default;
+
+void ETransition::SetTolerance(float tolerance, float angle) {
+  m_ToleranceSegment.SetLength(2.0f * tolerance);
+  m_ToleranceSegment.SetAngle(angle);
+}
+
+float ETransition::GetTolerance() const { return 0.5f * m_ToleranceSegment.GetLength(); }
+
+void ETransition::Rescale(float factor) {
+  m_ToleranceSegment.SetCenter(m_ToleranceSegment.GetX() * factor,
+                               m_ToleranceSegment.GetY() * factor);
+  m_ToleranceSegment.SetLength(m_ToleranceSegment.GetLength() * factor);
+}
+
+void ETransition::Measure(EROI<EBW8>* roi, int x0, int y0, int x1, int y1) {
+  if (m_bHVConstraint) ConstrainHV(x0, y0, x1, y1);
+
+  const uint64_t thickness = m_un32Thickness;
+  const uint64_t smoothing = m_un32Smoothing > 1 ? m_un32Smoothing : 1;
+  if (thickness == 0 || thickness * smoothing > kMaxSampleWeight) {
+    // Nothing is sampled: the previous profile, scale and segment stay and are analysed again.
+    // A weight beyond kMaxSampleWeight would overflow the 32-bit sums.
+    ESetError(E_ERROR_INVALID_PARAMETER);
+    ETraceError("EPointMeasure::SampleProfile");
+  } else if (roi == nullptr) {
+    ESetError(E_ERROR_INVALID_PARAMETER);
+    ETraceError("ETransition::Measure");
+    m_Profile.Empty();
+  } else {
+    m_n32SamplingX0 = x0;
+    m_n32SamplingY0 = y0;
+    m_n32SamplingX1 = x1;
+    m_n32SamplingY1 = y1;
+    const RootView image(roi);
+    SampleStatus status;
+    if (m_bTransitionRectangularSamplingArea && thickness > 1)
+      status = SampleRectangular(image, DigitalLine(x0, y0, x1, y1, true), m_un32Thickness,
+                                 m_Profile, m_n32BandHalfExtentX, m_n32BandHalfExtentY);
+    else
+      status = SampleAxis(image, DigitalLine(x0, y0, x1, y1, !s_bFloorAxisRule), m_un32Thickness,
+                          m_Profile);
+    m_un32AnalysisScale = m_un32Thickness;
+    if (status == kSampleCannotSize) {
+      ETraceError("EPointMeasure::SampleProfile");
+      m_Profile.Empty();
+    } else if (smoothing > 1 && m_Profile.GetNumElements() > 0) {
+      // The derivative is rebuilt below, so its storage serves as the smoothing buffer.
+      if (Smooth(m_Profile, m_un32Smoothing, m_Derivative))
+        m_un32AnalysisScale = static_cast<uint32_t>(thickness * smoothing);
+    }
+  }
+
+  DeriveProfile();
+  const int64_t threshold = m_un32Threshold;
+  switch (m_eTransitionType) {
+    case GGE_DARK_TO_BRIGHT: AnalyseLimits(false, -256, threshold); break;
+    case GGE_BRIGHT_TO_DARK: AnalyseLimits(false, -threshold, 256); break;
+    case GGE_ANY_EDGE: AnalyseLimits(false, -threshold, threshold); break;
+    case GGE_BRIGHT_BAR: AnalyseLimits(true, 0, threshold); break;
+    case GGE_DARK_BAR: AnalyseLimits(true, threshold, 256); break;
+    default:
+      // Peaks of an earlier profile would be reported on this segment: drop them.
+      m_Peaks.Empty();
+      ESetError(E_ERROR_INVALID_PARAMETER);
+      ETraceError("ETransition::Measure");
+      break;
+  }
+  m_n32SelectedIndex =
+      SelectPeak(m_Peaks, m_eTransitionChoice, m_un32TransitionIndex, m_Profile.GetNumElements());
+}
+
+void ETransition::DeriveProfile() { Derive(m_Profile, m_Derivative); }
+
+namespace {
+
+// Limits of an analysis in profile units: each per-pixel value times the analysis scale.
+RunLimits ScaledLimits(int64_t low, int64_t high, uint32_t analysisScale, uint32_t minAmplitude,
+                       uint32_t minArea, int keepIncomplete) {
+  const int64_t scale = analysisScale > 0 ? analysisScale : 1;
+  return RunLimits{
+      low * scale, high * scale,       int64_t(minAmplitude) * scale, int64_t(minArea) * scale,
+      scale,       keepIncomplete != 0};
+}
+
+}  // namespace
+
+void ETransition::AnalyseLimits(bool onProfile, int64_t low, int64_t high) {
+  const RunLimits limits = ScaledLimits(low, high, m_un32AnalysisScale, m_un32MinAmplitude,
+                                        m_un32MinArea, m_bKeepFirstAndLastIncompletePeak);
+  if (onProfile)
+    AnalyseRuns(m_Profile.GetDataPtr(), m_Profile.GetNumElements(), limits, m_Peaks);
+  else
+    AnalyseRuns(m_Derivative.GetDataPtr(), m_Derivative.GetNumElements(), limits, m_Peaks);
+}
+
+void ETransition::Analyse(EBW32Vector* vector, int low, int high) {
+  m_Peaks.Empty();
+  if (vector == nullptr) return;
+  AnalyseRuns(vector->GetDataPtr(), vector->GetNumElements(),
+              ScaledLimits(low, high, m_un32AnalysisScale, m_un32MinAmplitude, m_un32MinArea,
+                           m_bKeepFirstAndLastIncompletePeak),
+              m_Peaks);
+}
+
+void ETransition::Analyse(EDerivativeVector* vector, int low, int high) {
+  m_Peaks.Empty();
+  if (vector == nullptr) return;
+  AnalyseRuns(vector->GetDataPtr(), vector->GetNumElements(),
+              ScaledLimits(low, high, m_un32AnalysisScale, m_un32MinAmplitude, m_un32MinArea,
+                           m_bKeepFirstAndLastIncompletePeak),
+              m_Peaks);
+}
+
+EPeak ETransition::GetMeasuredPeak(unsigned int index) {
+  if (index == ~0u) {
+    if (m_n32SelectedIndex < 0) {
+      ESetError(E_ERROR_NO_TRANSITION_SELECTED);
+      ETraceError("ETransition::GetMeasuredPeak");
+      return EPeak{0, 0, 0.0f, 0, 0};
+    }
+    index = static_cast<unsigned>(m_n32SelectedIndex);
+  }
+  if (index >= m_Peaks.GetNumElements()) {
+    ESetError(E_ERROR_INDEX_OUT_OF_RANGE);
+    ETraceError("ETransition::GetMeasuredPeak");
+    return EPeak{0, 0, 0.0f, 0, 0};
+  }
+  return m_Peaks.GetDataPtr()[index];
+}
+
+EPoint ETransition::GetMeasuredPoint(unsigned int index) {
+  if (index == ~0u) {
+    if (m_n32SelectedIndex < 0) {
+      ESetError(E_ERROR_NO_TRANSITION_SELECTED);
+      return m_ToleranceSegment.GetCenter();
+    }
+    index = static_cast<unsigned>(m_n32SelectedIndex);
+  }
+  if (index >= m_Peaks.GetNumElements()) {
+    ESetError(E_ERROR_INDEX_OUT_OF_RANGE);
+    return m_ToleranceSegment.GetCenter();
+  }
+  const double center = m_Peaks.GetDataPtr()[index].Center;
+  const unsigned count = m_Profile.GetNumElements();
+  // A one-sample profile sits on a zero-length segment: its only position is the start.
+  const double t = count > 1 ? center / (double(count) - 1.0) : 0.0;
+  const double x0 = m_n32SamplingX0, y0 = m_n32SamplingY0;
+  const double dx = double(m_n32SamplingX1) - x0, dy = double(m_n32SamplingY1) - y0;
+  return EPoint(static_cast<float>(x0 + dx * t), static_cast<float>(y0 + dy * t));
+}
+
+namespace {
+
+// Transfers one field; a failure sets 1104 (writing) or 1103 (reading). A field being read
+// changes only when all its bytes arrived.
+template <class T>
+bool TransferField(FILE* stream, int mode, T& field) {
+  if (mode) {
+    if (std::fwrite(&field, sizeof(T), 1, stream) == 1) return true;
+    ESetError(E_ERROR_WRITE_FAILED);
+    return false;
+  }
+  T value;
+  if (std::fread(&value, sizeof(T), 1, stream) == 1) {
+    field = value;
+    return true;
+  }
+  ESetError(E_ERROR_READ_FAILED);
+  return false;
+}
+
+// Tells whether a nested record raised an error, even when an earlier error was still pending.
+class ErrorWatch {
+ public:
+  ErrorWatch() : m_Code(EGetError()), m_Trace(EGetErrorTrace()) {}
+  bool Raised() const {
+    const E_ERRORS now = EGetError();
+    if (now == E_OK) return false;
+    return m_Code == E_OK || now != m_Code || m_Trace != EGetErrorTrace();
+  }
+
+ private:
+  E_ERRORS m_Code;
+  std::string m_Trace;
+};
+
+bool TransferSegment(FILE* stream, int mode, unsigned int version, ELine& segment) {
+  ErrorWatch watch;
+  segment.Serialize(stream, mode, version);
+  return !watch.Raised();
+}
+
+}  // namespace
+
+void ETransition::Serialize(FILE* stream, int mode, unsigned int version) {
+  if (stream == nullptr) {
+    ESetError(mode ? E_ERROR_WRITE_FAILED : E_ERROR_READ_FAILED);
+    return;
+  }
+  if (version > 3) {
+    uint8_t un8Version = 2;
+    if (!TransferField(stream, mode, un8Version)) return;
+    if (!mode && un8Version > 2) {
+      ESetError(E_ERROR_GAUGE_VERSION_TOO_NEW);
+      return;
+    }
+    if (un8Version >= 2) {
+      if (!TransferField(stream, mode, m_bTransitionRectangularSamplingArea)) return;
+      if (!TransferField(stream, mode, m_bKeepFirstAndLastIncompletePeak)) return;
+    } else {
+      m_bTransitionRectangularSamplingArea = 0;
+      m_bKeepFirstAndLastIncompletePeak = 0;
+    }
+  }
+  if (!TransferSegment(stream, mode, version, m_ToleranceSegment)) return;
+  if (!TransferField(stream, mode, m_eTransitionChoice)) return;
+  if (!TransferField(stream, mode, m_eTransitionType)) return;
+  // The segment is stored twice with the same content; the second copy is the one kept.
+  if (!TransferSegment(stream, mode, version, m_ToleranceSegment)) return;
+  if (!TransferField(stream, mode, m_un32MinAmplitude)) return;
+  if (!TransferField(stream, mode, m_un32MinArea)) return;
+  if (!TransferField(stream, mode, m_un32Smoothing)) return;
+  if (!TransferField(stream, mode, m_un32Thickness)) return;
+  if (!TransferField(stream, mode, m_un32Threshold)) return;
+  if (!TransferField(stream, mode, m_un32TransitionIndex)) return;
+  TransferField(stream, mode, m_bHVConstraint);
+}

@@ -1,0 +1,142 @@
+// ETransition: finds edges and bars along a pixel segment of an 8-bit image, to sub-pixel
+// accuracy. Every gauge measures through it.
+#ifndef VIMO_GAUGES_TRANSITION_H
+#define VIMO_GAUGES_TRANSITION_H
+
+#include <cstdint>
+#include <cstdio>
+
+#include "vimo/core/core.h"
+#include "vimo/gauges/peak.h"
+#include "vimo/geometry/line.h"
+#include "vimo/geometry/point.h"
+
+// What is searched for. Edges are found on the derivative, bars on the profile itself.
+enum GGE_TRANSITION_TYPE : int {
+  GGE_DARK_TO_BRIGHT = 0,
+  GGE_BRIGHT_TO_DARK = 1,
+  GGE_ANY_EDGE = 2,
+  GGE_BRIGHT_BAR = 3,
+  GGE_DARK_BAR = 4
+};
+
+// Which of the peaks found becomes the result.
+enum GGE_TRANSITION_CHOICE : int {
+  GGE_FROM_BEGIN = 0,         // rank TransitionIndex from the start
+  GGE_FROM_END = 1,           // rank TransitionIndex from the end
+  GGE_MAX_AMPLITUDE = 2,      // largest |amplitude|, the later one on a tie
+  GGE_MAX_AREA = 3,           // largest |area|, the later one on a tie
+  GGE_CLOSEST_TO_CENTER = 4,  // centre closest to the middle of the profile, later on a tie
+  GGE_ALL_PEAKS = 5           // every peak; the first is the selected one
+};
+
+// Grey-level sums along the segment, one per sample (below 2^31 by construction).
+typedef EBW32Vector EProfileVector;
+// Central differences of the profile, signed.
+typedef EINT32Vector EDerivativeVector;
+
+class ETransition {
+ public:
+  ETransition(float tolerance = 10.0f, float angle = 0.0f);
+  ETransition(const ETransition&) = default;
+  ETransition& operator=(const ETransition&) = default;
+  virtual ~ETransition();
+
+  // Plain stores, validated when a measurement runs.
+  int GetHVConstraint() const { return m_bHVConstraint; }
+  void SetHVConstraint(int constraint) { m_bHVConstraint = constraint; }
+  unsigned int GetThickness() const { return m_un32Thickness; }
+  void SetThickness(unsigned int thickness) { m_un32Thickness = thickness; }
+  unsigned int GetSmoothing() const { return m_un32Smoothing; }
+  void SetSmoothing(unsigned int smoothing) { m_un32Smoothing = smoothing; }
+  GGE_TRANSITION_TYPE GetTransitionType() const { return m_eTransitionType; }
+  void SetTransitionType(GGE_TRANSITION_TYPE type) { m_eTransitionType = type; }
+  GGE_TRANSITION_CHOICE GetTransitionChoice() const { return m_eTransitionChoice; }
+  void SetTransitionChoice(GGE_TRANSITION_CHOICE choice) { m_eTransitionChoice = choice; }
+  unsigned int GetTransitionIndex() const { return m_un32TransitionIndex; }
+  void SetTransitionIndex(unsigned int index) { m_un32TransitionIndex = index; }
+  unsigned int GetThreshold() const { return m_un32Threshold; }
+  void SetThreshold(unsigned int threshold) { m_un32Threshold = threshold; }
+  unsigned int GetMinAmplitude() const { return m_un32MinAmplitude; }
+  void SetMinAmplitude(unsigned int amplitude) { m_un32MinAmplitude = amplitude; }
+  unsigned int GetMinArea() const { return m_un32MinArea; }
+  void SetMinArea(unsigned int area) { m_un32MinArea = area; }
+  int GetKeepFirstAndLastIncompletePeak() const { return m_bKeepFirstAndLastIncompletePeak; }
+  void SetKeepFirstAndLastIncompletePeak(int keep) { m_bKeepFirstAndLastIncompletePeak = keep; }
+
+  // The tolerance segment keeps its centre and gets length 2 x tolerance and the given angle
+  // (caller's unit); GetTolerance returns its half-length.
+  void SetTolerance(float tolerance, float angle);
+  float GetTolerance() const;
+  // Multiplies the tolerance segment's centre and half-length.
+  void Rescale(float factor);
+
+  // Non-zero when the last measurement selected a peak.
+  int GetValid() const { return m_n32SelectedIndex >= 0 ? 1 : 0; }
+  // The peak at index, or the selected one for the all-bits-set index. No selection: 12007 and
+  // an all-zero record; an index past the peaks: 1011 and an all-zero record.
+  EPeak GetMeasuredPeak(unsigned int index = ~0u);
+  // That peak's centre on the sampling segment, in root-image pixels; on the same errors, the
+  // tolerance segment's centre.
+  EPoint GetMeasuredPoint(unsigned int index = ~0u);
+
+  // Results of the last measurement.
+  const EBW32Vector& GetProfile() const { return m_Profile; }
+  const EDerivativeVector& GetDerivative() const { return m_Derivative; }
+  unsigned GetNumPeaks() const { return m_Peaks.GetNumElements(); }
+
+ protected:
+  // One measurement along the pixel segment (x0, y0)-(x1, y1), in the coordinates of the root
+  // image of roi: sampling, smoothing, derivation, analysis and choice.
+  void Measure(EROI<EBW8>* roi, int x0, int y0, int x1, int y1);
+  // Derivative of the current profile.
+  void DeriveProfile();
+  // Peaks of vector beyond [low, high] times the analysis scale.
+  void Analyse(EBW32Vector* vector, int low, int high);
+  void Analyse(EDerivativeVector* vector, int low, int high);
+
+  // The record (mode non-zero writes); version is the container's file format version. Failures
+  // go to the error state (1103, 1104, 12010) and stop the record.
+  virtual void Serialize(FILE* stream, int mode, unsigned int version);
+
+  int GetTransitionRectangularSamplingArea() const { return m_bTransitionRectangularSamplingArea; }
+  void SetTransitionRectangularSamplingArea(int rectangular) {
+    m_bTransitionRectangularSamplingArea = rectangular;
+  }
+
+  EProfileVector m_Profile;
+  EDerivativeVector m_Derivative;
+  EPeaksVector m_Peaks;  // in profile order
+  int m_bHVConstraint;
+  uint32_t m_un32Thickness;
+  uint32_t m_un32Smoothing;
+  ELine m_ToleranceSegment;  // in the owning gauge's local coordinates
+  // Pixel end points of the last sampled segment, after the horizontal/vertical adjustment.
+  int32_t m_n32SamplingX0, m_n32SamplingY0, m_n32SamplingX1, m_n32SamplingY1;
+  uint32_t m_un32AnalysisScale;  // Thickness x applied Smoothing: multiplies every limit
+  GGE_TRANSITION_TYPE m_eTransitionType;
+  GGE_TRANSITION_CHOICE m_eTransitionChoice;
+  uint32_t m_un32TransitionIndex;
+  uint32_t m_un32Threshold;
+  uint32_t m_un32MinAmplitude;
+  uint32_t m_un32MinArea;
+  int m_bKeepFirstAndLastIncompletePeak;
+  int32_t m_n32SelectedIndex;  // -1: nothing found
+  int m_bTransitionRectangularSamplingArea;
+  // Offset from the centre line to the outermost band pixel of the last rectangular sampling.
+  int32_t m_n32BandHalfExtentX, m_n32BandHalfExtentY;
+
+ private:
+  // The gauges that hold transitions as members measure and persist through them.
+  friend class ERectangleGauge;
+  friend class EWedgeGauge;
+  friend struct ETransitionTestAccess;
+
+  void AnalyseLimits(bool onProfile, int64_t low, int64_t high);
+
+  // Diagnostic switch: the axis sampler takes the pixel on the floor side of the segment instead
+  // of the nearest one. Only for accuracy comparisons.
+  static bool s_bFloorAxisRule;
+};
+
+#endif

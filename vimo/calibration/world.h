@@ -227,6 +227,10 @@ class EWorld : public EFrame {
   void CopyModel(const EWorld& other);
   // Recomputes the coefficients and installs the family's functions (lazy entry point).
   void ValidateModel() const;
+  void InstallUserFunctions();
+  // The frame angle in radians, as stored.
+  double AngleRadians() const;
+  void SetAngleRadians(double angle);
   void ComputeQuality(float& mean, float& max, unsigned& count) const;
 };
 

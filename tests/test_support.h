@@ -2,15 +2,15 @@
 #ifndef VIMO_TESTS_TEST_SUPPORT_H
 #define VIMO_TESTS_TEST_SUPPORT_H
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace vimo_test {
 

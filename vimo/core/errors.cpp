@@ -62,12 +62,15 @@ const char* EGetErrorText(E_ERRORS code) {
     case E_ERROR_NO_TRANSITION_SELECTED: return "No transition selected";
     case E_ERROR_INDEXED_MOTHER_HAS_DAUGHTERS: return "Indexed mother already has daughters";
     case E_ERROR_NOT_INDEXED: return "Indexed operation on a non-indexed shape";
-    case E_ERROR_GAUGE_VERSION_TOO_NEW: return "Gauge or transition record version newer than supported";
+    case E_ERROR_GAUGE_VERSION_TOO_NEW:
+      return "Gauge or transition record version newer than supported";
     case E_ERROR_CALIBRATION_MODE_NOT_ALLOWED: return "Calibration mode word not allowed";
-    case E_ERROR_CALIBRATION_MODE_NOT_ONE_GROUP: return "Calibration mode word not exactly one model group";
+    case E_ERROR_CALIBRATION_MODE_NOT_ONE_GROUP:
+      return "Calibration mode word not exactly one model group";
     case E_ERROR_TOO_FEW_LANDMARKS: return "Fewer than four landmarks";
     case E_ERROR_UNKNOWN_FILE_CLASS: return "File of a class the library does not define";
-    case E_ERROR_FILE_CLASS_VERSION_TOO_NEW: return "File class version newer than the loading class";
+    case E_ERROR_FILE_CLASS_VERSION_TOO_NEW:
+      return "File class version newer than the loading class";
     case E_ERROR_WORLD_SHAPE_ATTACH: return "A world shape cannot be attached or detached";
     case E_ERROR_FILE_IS_WORLD_SHAPE: return "File holds a world shape";
     case E_ERROR_FILE_IS_FRAME_SHAPE: return "File holds a frame shape";

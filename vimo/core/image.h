@@ -170,7 +170,8 @@ class EImage : public EROI<T> {
       ETraceError("EImage::SetSize");
       return;
     }
-    int64_t pitch = (static_cast<int64_t>(width) * static_cast<int64_t>(sizeof(T)) + 3) & ~int64_t(3);
+    int64_t pitch =
+        (static_cast<int64_t>(width) * static_cast<int64_t>(sizeof(T)) + 3) & ~int64_t(3);
     int64_t bytes = pitch * height;
     if (pitch > INT32_MAX || bytes > (int64_t(1) << 34)) {
       ESetError(E_ERROR_ALLOCATION_FAILED);
@@ -214,10 +215,14 @@ class EImage : public EROI<T> {
 };
 
 // Pixel-type specific file input and output, defined in imagefile.cpp.
-template <> void EImage<EBW8>::Load(const char* path);
-template <> void EImage<EBW8>::Save(const char* path);
-template <> void EImage<EC24>::Load(const char* path);
-template <> void EImage<EC24>::Save(const char* path);
+template <>
+void EImage<EBW8>::Load(const char* path);
+template <>
+void EImage<EBW8>::Save(const char* path);
+template <>
+void EImage<EC24>::Load(const char* path);
+template <>
+void EImage<EC24>::Save(const char* path);
 
 template <class T>
 void EImage<T>::Load(const char*) {

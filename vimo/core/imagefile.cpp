@@ -63,7 +63,8 @@ E_ERRORS ReadPnm(FILE* file, RasterData& out) {
   if (start < 0 || std::fseek(file, 0, SEEK_END) != 0) return E_ERROR_READ_FAILED;
   long end = std::ftell(file);
   if (end < 0 || std::fseek(file, start, SEEK_SET) != 0) return E_ERROR_READ_FAILED;
-  unsigned long long need = static_cast<unsigned long long>(width) * height * channels * bytesPerSample;
+  unsigned long long need =
+      static_cast<unsigned long long>(width) * height * channels * bytesPerSample;
   if (need > static_cast<unsigned long long>(end - start)) return E_ERROR_READ_FAILED;
   if (width > 1 << 20 || height > 1 << 20) return E_ERROR_BAD_SIGNATURE;
   std::vector<uint8_t> raw(static_cast<size_t>(need));
@@ -188,7 +189,8 @@ void EImage<EBW8>::Load(const char* path) {
     }
   }
   SetSize(data.width, data.height);
-  if (GetWidth() != data.width || GetHeight() != data.height) return ETraceError("EImage<EBW8>::Load");
+  if (GetWidth() != data.width || GetHeight() != data.height)
+    return ETraceError("EImage<EBW8>::Load");
   m_Pixels.swap(loaded.m_Pixels);
 }
 
@@ -210,7 +212,8 @@ void EImage<EC24>::Load(const char* path) {
     }
   }
   SetSize(data.width, data.height);
-  if (GetWidth() != data.width || GetHeight() != data.height) return ETraceError("EImage<EC24>::Load");
+  if (GetWidth() != data.width || GetHeight() != data.height)
+    return ETraceError("EImage<EC24>::Load");
   m_Pixels.swap(loaded.m_Pixels);
 }
 
@@ -220,7 +223,8 @@ void EImage<EBW8>::Save(const char* path) {
   data.width = GetWidth();
   data.height = GetHeight();
   data.channels = 1;
-  if (data.width == 0 || data.height == 0) return Report(E_ERROR_INVALID_PARAMETER, "EImage<EBW8>::Save");
+  if (data.width == 0 || data.height == 0)
+    return Report(E_ERROR_INVALID_PARAMETER, "EImage<EBW8>::Save");
   data.pixels.resize(static_cast<size_t>(data.width) * data.height);
   for (int y = 0; y < data.height; ++y)
     std::memcpy(&data.pixels[static_cast<size_t>(y) * data.width], GetImagePtr(0, y), data.width);
@@ -234,7 +238,8 @@ void EImage<EC24>::Save(const char* path) {
   data.width = GetWidth();
   data.height = GetHeight();
   data.channels = 3;
-  if (data.width == 0 || data.height == 0) return Report(E_ERROR_INVALID_PARAMETER, "EImage<EC24>::Save");
+  if (data.width == 0 || data.height == 0)
+    return Report(E_ERROR_INVALID_PARAMETER, "EImage<EC24>::Save");
   std::string name(path != nullptr ? path : "");
   if (EndsWith(name, ".pgm")) {
     // A grey file of a colour image keeps the luminance.
@@ -246,7 +251,8 @@ void EImage<EC24>::Save(const char* path) {
     for (int x = 0; x < data.width; ++x) {
       size_t i = static_cast<size_t>(y) * data.width + x;
       if (data.channels == 1) {
-        data.pixels[i] = static_cast<uint8_t>((299 * row[x].C0 + 587 * row[x].C1 + 114 * row[x].C2 + 500) / 1000);
+        data.pixels[i] = static_cast<uint8_t>(
+            (299 * row[x].C0 + 587 * row[x].C1 + 114 * row[x].C2 + 500) / 1000);
       } else {
         data.pixels[3 * i] = row[x].C0;
         data.pixels[3 * i + 1] = row[x].C1;

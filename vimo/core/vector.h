@@ -56,8 +56,13 @@ class EVectorTemplate {
   }
 
   // Resizes; new elements are value-initialised. Sets 1303 and changes nothing when memory
-  // runs out.
+  // runs out or the vector would pass 4 GiB.
   void SetNumElements(unsigned count) {
+    if (static_cast<uint64_t>(count) * sizeof(T) > (uint64_t(1) << 32)) {
+      ESetError(E_ERROR_ALLOCATION_FAILED);
+      ETraceError("EVectorTemplate::SetNumElements");
+      return;
+    }
     try {
       m_Elements.resize(count);
     } catch (const std::bad_alloc&) {

@@ -408,3 +408,31 @@ TYPED_TEST(UnwarpForms, RegionChecksReportAndWriteNothing) {
   vimo_unwarp::Unwarp(&table, &other, &dst, 0, "table");
   expectFailed("table");
 }
+
+TYPED_TEST(UnwarpForms, ReadsAtTheVeryEndOfAnUnpaddedImageStayInside) {
+  // Rows of 12 bytes carry no padding, so the last pixel is the last byte of the image: any
+  // read past it is a read past the allocation (reported by the address sanitizer).
+  const int W = sizeof(TypeParam) == 1 ? 12 : 4, H = 5;
+  EImage<TypeParam> src(W, H), dst(W, H);
+  ASSERT_EQ(src.GetRowPitch(), W * static_cast<int>(sizeof(TypeParam)));
+  Fill(&src, 8);
+  EImage<ESubPixel64> table(W, H);
+  const int32_t last = (H - 1) * src.GetRowPitch() + (W - 1) * static_cast<int>(sizeof(TypeParam));
+  for (int j = 0; j < H; ++j)
+    for (int i = 0; i < W; ++i) {
+      ESubPixel64 e;
+      e.SubPixel.Offset = (i % 2) ? INT32_MAX : last - i;
+      e.SubPixel.FractionX = 0xFFFF;
+      e.SubPixel.FractionY = 0xFFFF;
+      table.SetPixel(e, i, j);
+    }
+  vimo_unwarp::Unwarp(&table, &src, &dst, 0, "t");
+  EXPECT_TRUE(dst.GetPixel(1, 0) == src.GetPixel(W - 1, H - 1));
+  vimo_unwarp::Unwarp(&table, &src, &dst, 1, "t");
+  // A legitimate table reaching the bottom-right corner.
+  const Affine toCorner = {1, 0, 0, 1, W - 1.5f, H - 1.5f};
+  for (int interpolate : {0, 1})
+    ExpectAllFormsMatchReference(vimo_unwarp::MakeMapping(AffineMap, &toCorner, 0, 0, 1, 1), &src,
+                                 interpolate);
+  EXPECT_EQ(EGetError(), E_OK);
+}

@@ -17,9 +17,9 @@ struct EListItem;
 struct ELandmark {
   EPoint SensorPoint;
   EPoint WorldPoint;
-  int Matched = 0;                       // non-zero: the world point is known
-  int Neighbour[4] = {-1, -1, -1, -1};   // grid links: +X, one Y direction, -X, the other
-  EListItem* Item = nullptr;             // caller's reference, never dereferenced
+  int Matched = 0;                      // non-zero: the world point is known
+  int Neighbour[4] = {-1, -1, -1, -1};  // grid links: +X, one Y direction, -X, the other
+  EListItem* Item = nullptr;            // caller's reference, never dereferenced
 };
 
 // The landmark vector with its own file format (signature, count, 64-byte records).
@@ -84,9 +84,11 @@ class EWorld : public EFrame {
   EWorld& operator=(const EWorld& other);
   ~EWorld() override;
   EWorld* CopyTo(EWorld* dest) const;
-  EPoint* CreatePointClone() const override;
+  EPoint* CreatePointClone() override;
 
-  // Persistence of the world record (the landmarks are not part of it).
+  // The world record (the landmarks are not part of it). The stream form reports failures
+  // through the error state and a failed read changes nothing; the serializer form accepts only
+  // a file-stream serializer (exception 1111 otherwise).
   void Serialize(FILE* stream, int mode, unsigned int version) override;
   void Serialize(ESerializer* serializer, unsigned int version) override;
 

@@ -175,17 +175,45 @@ struct Camera {
   double ox, oy;
 };
 
-// Model of one world point and its derivatives with respect to the nine parameters.
-void Model(const double a[kNumParams], const Camera& cam, double x, double y, double& X, double& Y,
-           double dX[kNumParams], double dY[kNumParams]) {
-  const double P = a[kP], rho = a[kRho], k = a[kK], s = a[kS];
+// The rotation R = Rx(alpha)·Ry(beta)·Rz(theta) and its derivatives, once per parameter set.
+struct Rotation {
+  double r11, r12, r21, r22, r31, r32;
+  // Derivatives of (row 1, row 2, row 3) · (x, y) with respect to theta, alpha, beta: for each
+  // angle, the x and y coefficients of xi, eta and zeta.
+  double d[3][3][2];
+};
+
+Rotation MakeRotation(const double a[kNumParams]) {
   const double ct = std::cos(a[kTheta]), st = std::sin(a[kTheta]);
   const double ca = std::cos(a[kAlpha]), sa = std::sin(a[kAlpha]);
   const double cb = std::cos(a[kBeta]), sb = std::sin(a[kBeta]);
-  const double r11 = cb * ct, r12 = -cb * st;
-  const double r21 = sa * sb * ct + ca * st, r22 = ca * ct - sa * sb * st;
-  const double r31 = sa * st - ca * sb * ct, r32 = ca * sb * st + sa * ct;
-  const double xi = r11 * x + r12 * y, eta = r21 * x + r22 * y, zeta = r31 * x + r32 * y;
+  Rotation r;
+  r.r11 = cb * ct, r.r12 = -cb * st;
+  r.r21 = sa * sb * ct + ca * st, r.r22 = ca * ct - sa * sb * st;
+  r.r31 = sa * st - ca * sb * ct, r.r32 = ca * sb * st + sa * ct;
+  const double dt[3][2] = {{-cb * st, -cb * ct},
+                           {-sa * sb * st + ca * ct, -ca * st - sa * sb * ct},
+                           {sa * ct + ca * sb * st, ca * sb * ct - sa * st}};
+  const double da[3][2] = {{0, 0},
+                           {ca * sb * ct - sa * st, -sa * ct - ca * sb * st},
+                           {ca * st + sa * sb * ct, -sa * sb * st + ca * ct}};
+  const double db[3][2] = {
+      {-sb * ct, sb * st}, {sa * cb * ct, -sa * cb * st}, {-ca * cb * ct, ca * cb * st}};
+  for (int row = 0; row < 3; ++row)
+    for (int c = 0; c < 2; ++c) {
+      r.d[0][row][c] = dt[row][c];
+      r.d[1][row][c] = da[row][c];
+      r.d[2][row][c] = db[row][c];
+    }
+  return r;
+}
+
+// Model of one world point and its derivatives with respect to the nine parameters.
+void Model(const double a[kNumParams], const Rotation& R, const Camera& cam, double x, double y,
+           double& X, double& Y, double dX[kNumParams], double dY[kNumParams]) {
+  const double P = a[kP], rho = a[kRho], k = a[kK], s = a[kS];
+  const double xi = R.r11 * x + R.r12 * y, eta = R.r21 * x + R.r22 * y;
+  const double zeta = R.r31 * x + R.r32 * y;
   const double w = 1.0 / (1.0 + P * zeta);
   const double u = s * (xi + a[kEx]) * w, v = s * (eta + a[kEy]) * w;
   const double q = u * u + v * v, f = 1.0 + k * q;
@@ -201,19 +229,13 @@ void Model(const double a[kNumParams], const Camera& cam, double x, double y, do
   du[kS] = (xi + a[kEx]) * w, dv[kS] = (eta + a[kEy]) * w;
   du[kEx] = s * w, dv[kEx] = 0;
   du[kEy] = 0, dv[kEy] = s * w;
-  // Rotation derivatives: (dxi, deta, dzeta) for theta, alpha, beta.
-  const double dt[3] = {-cb * st * x - cb * ct * y,
-                        (-sa * sb * st + ca * ct) * x + (-ca * st - sa * sb * ct) * y,
-                        (sa * ct + ca * sb * st) * x + (ca * sb * ct - sa * st) * y};
-  const double da[3] = {0, (ca * sb * ct - sa * st) * x + (-sa * ct - ca * sb * st) * y,
-                        (ca * st + sa * sb * ct) * x + (-sa * sb * st + ca * ct) * y};
-  const double db[3] = {-sb * ct * x + sb * st * y, sa * cb * ct * x - sa * cb * st * y,
-                        -ca * cb * ct * x + ca * cb * st * y};
-  const double* rot[3] = {dt, da, db};
   const int idx[3] = {kTheta, kAlpha, kBeta};
   for (int r = 0; r < 3; ++r) {
-    du[idx[r]] = s * w * rot[r][0] - u * w * P * rot[r][2];
-    dv[idx[r]] = s * w * rot[r][1] - v * w * P * rot[r][2];
+    const double dxi = R.d[r][0][0] * x + R.d[r][0][1] * y;
+    const double deta = R.d[r][1][0] * x + R.d[r][1][1] * y;
+    const double dzeta = R.d[r][2][0] * x + R.d[r][2][1] * y;
+    du[idx[r]] = s * w * dxi - u * w * P * dzeta;
+    dv[idx[r]] = s * w * deta - v * w * P * dzeta;
   }
   for (int j = 0; j < kNumParams; ++j) {
     dX[j] = Xu * du[j] + Xv * dv[j];
@@ -232,11 +254,12 @@ double Curvature(const ELandmarkVector& marks, const Camera& cam, const double a
   }
   double chi2 = 0;
   double dX[kNumParams], dY[kNumParams];
+  const Rotation R = MakeRotation(a);
   for (unsigned i = 0; i < marks.GetNumElements(); ++i) {
     const ELandmark& l = marks[i];
     if (!l.Matched) continue;
     double X, Y;
-    Model(a, cam, l.WorldPoint.GetX(), l.WorldPoint.GetY(), X, Y, dX, dY);
+    Model(a, R, cam, l.WorldPoint.GetX(), l.WorldPoint.GetY(), X, Y, dX, dY);
     const double rx = l.SensorPoint.GetX() - X, ry = l.SensorPoint.GetY() - Y;
     chi2 += rx * rx + ry * ry;
     for (int j = 0; j < numFree; ++j) {

@@ -503,6 +503,18 @@ TEST_F(WorldTest, AngleTiltAndDistortionSettersToggleTheirBits) {
   EXPECT_EQ(w.GetDistortionStrength2(), 0.5f);
   w.SetDistortion(0, 0);
   EXPECT_EQ(w.GetCalibrationModes(), 0x0004u);
+
+  // Placement at once: the mapping follows, and "skewed" with the angle.
+  w.SetRatio(1);
+  EXPECT_EQ(w.WorldToSensor(EPoint(1, 0)).GetX(), 1.0f);
+  w.Set(EPoint(3, 4), 90, 2);
+  EXPECT_EQ(w.GetCalibrationModes(), 0x0016u);
+  EXPECT_NEAR(w.WorldToSensor(EPoint(1, 0)).GetX(), 3.0f, 1e-5);
+  EXPECT_NEAR(w.WorldToSensor(EPoint(1, 0)).GetY(), 6.0f, 1e-5);
+  w.Set(EPoint(0, 0), 0, 0);
+  EXPECT_EQ(EGetError(), E_ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(w.GetScale(), 2.0f);
+  EOk();
 }
 
 TEST_F(WorldTest, GetDirectOnPlainAndInverseWorlds) {

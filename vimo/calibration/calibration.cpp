@@ -559,7 +559,7 @@ void EWorld::Calibrate(unsigned int modes) {
   }
   for (double r : result) finite = finite && std::fabs(r) <= 3.4e38;
   if (!finite) {
-    ESetError(E_ERROR_INVALID_PARAMETER);
+    if (!failed) ESetError(E_ERROR_INVALID_PARAMETER);
     ETraceError("EWorld::Calibrate");
     return;
   }

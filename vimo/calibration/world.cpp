@@ -152,7 +152,16 @@ void EWorld::SetCenter(float x, float y) {
   Invalidate();
 }
 
-void EWorld::SetCenter(EPoint center) { SetCenter(center.GetX(), center.GetY()); }
+void EWorld::SetCenter(const EPoint& center) { SetCenter(center.GetX(), center.GetY()); }
+
+void EWorld::Set(const EPoint& center, float angle, float scale) {
+  if (!Finite(center.GetX()) || !Finite(center.GetY()) || !Finite(angle) || !Finite(scale) ||
+      scale == 0)
+    return Refuse("EWorld::Set");
+  EFrame::SetCenter(center.GetX(), center.GetY());
+  EFrame::SetScale(scale);
+  SetAngle(angle);
+}
 
 void EWorld::SetPerspective(float tiltX, float tiltY, float strength) {
   if (!Finite(tiltX) || !Finite(tiltY) || !Finite(strength))

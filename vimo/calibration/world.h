@@ -92,7 +92,8 @@ class EWorld : public EFrame {
   void Serialize(FILE* stream, int mode, unsigned int version) override;
   void Serialize(ESerializer* serializer, unsigned int version) override;
 
-  // Parameters. Each setter invalidates the model.
+  // Parameters. Each setter invalidates the model. Code that changes the inherited placement
+  // through EFrame or EPoint directly must call Invalidate() itself.
   void SetSensorSize(int width, int height);
   void SetFieldSize(float width, float height);
   void SetResolution(float x, float y);
@@ -100,7 +101,9 @@ class EWorld : public EFrame {
   void SetAngle(float angle, int unused = 0);
   void SetScale(float scale);
   void SetCenter(float x, float y);
-  void SetCenter(EPoint center);
+  void SetCenter(const EPoint& center);
+  // Centre, angle (caller's unit; "skewed" follows it as in SetAngle) and scale at once.
+  void Set(const EPoint& center, float angle, float scale);
   void SetPerspective(float tiltX, float tiltY, float strength);
   void SetDistortion(float k, float k2);
   void SetOpticalCenter(float x, float y);

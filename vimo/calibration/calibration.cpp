@@ -316,8 +316,8 @@ bool GaussJordan(double m[9][9], double b[9], int n) {
 }
 
 // Ten damped steps from a, then the undamped covariance. a is updated with the accepted
-// parameters.
-void Refine(const ELandmarkVector& marks, const Camera& cam, double a[kNumParams],
+// parameters. Returns false (1050 set) when a step or the covariance met a singular matrix.
+bool Refine(const ELandmarkVector& marks, const Camera& cam, double a[kNumParams],
             unsigned int fixedMask) {
   Scratch& g = g_Scratch;
   int freeIndex[kNumParams];
@@ -325,6 +325,7 @@ void Refine(const ELandmarkVector& marks, const Camera& cam, double a[kNumParams
   for (int j = 0; j < kNumParams; ++j)
     if ((fixedMask & (1u << j)) == 0) freeIndex[g.numFree++] = j;
   const int n = g.numFree;
+  bool ok = true;
   double lambda = 0.001;
   g.chi2 = Curvature(marks, cam, a, freeIndex, n, g.alpha, g.beta);
   for (int iteration = 0; iteration < 10; ++iteration) {
@@ -335,6 +336,7 @@ void Refine(const ELandmarkVector& marks, const Camera& cam, double a[kNumParams
     }
     if (!GaussJordan(g.system, g.step, n)) {
       ESetError(E_ERROR_NOT_POSITIVE_DEFINITE);
+      ok = false;
       lambda *= 10;
       continue;
     }
@@ -358,7 +360,11 @@ void Refine(const ELandmarkVector& marks, const Camera& cam, double a[kNumParams
     for (int k = 0; k < n; ++k) g.system[j][k] = g.alpha[j][k];
     g.step[j] = g.beta[j];
   }
-  if (!GaussJordan(g.system, g.step, n)) ESetError(E_ERROR_NOT_POSITIVE_DEFINITE);
+  if (!GaussJordan(g.system, g.step, n)) {
+    ESetError(E_ERROR_NOT_POSITIVE_DEFINITE);
+    ok = false;
+  }
+  return ok;
 }
 
 bool AllFinite(const double* values, int n) {
@@ -524,7 +530,7 @@ void EWorld::Calibrate(unsigned int modes) {
     if (!radial) fixed |= 1u << kK;
     if (!anisotropic) fixed |= 1u << kRho;
     m_un32FreeParameterMask = fixed;
-    if (AllFinite(a, kNumParams)) Refine(m_Landmark, Camera{ox, oy}, a, fixed);
+    if (AllFinite(a, kNumParams)) failed |= !Refine(m_Landmark, Camera{ox, oy}, a, fixed);
     P = a[kP], ratio = a[kRho], k = a[kK], scale = a[kS], angle = a[kTheta];
     tiltX = a[kAlpha], tiltY = a[kBeta];
     const double s = scale;

@@ -277,6 +277,15 @@ TEST_F(CalibrateTest, CollinearLandmarksMakeTheSolverFail) {
   h.AddLandmark(EPoint(0, 10), EPoint(0, 1));
   h.Calibrate(0x0020);
   EXPECT_EQ(EGetError(), E_ERROR_NOT_POSITIVE_DEFINITE);
+  EOk();
+  // Five points in general position fit a bilinear model but not a quadratic one.
+  EWorld q;
+  const float pts[5][2] = {{0, 0}, {3, 0}, {0, 2}, {3, 2}, {1, 1}};
+  for (const auto& p : pts) q.AddLandmark(EPoint(10 * p[0] + 1, 10 * p[1] + 2), EPoint(p[0], p[1]));
+  q.Calibrate(0x0100);
+  EXPECT_EQ(EGetError(), E_OK);
+  q.Calibrate(0x0200);
+  EXPECT_EQ(EGetError(), E_ERROR_NOT_POSITIVE_DEFINITE);
 }
 
 TEST_F(CalibrateTest, NonPhysicalHomographyFallsBackToTheAffineModel) {

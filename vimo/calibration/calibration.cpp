@@ -262,10 +262,11 @@ double Curvature(const ELandmarkVector& marks, const Camera& cam, const double a
     Model(a, R, cam, l.WorldPoint.GetX(), l.WorldPoint.GetY(), X, Y, dX, dY);
     const double rx = l.SensorPoint.GetX() - X, ry = l.SensorPoint.GetY() - Y;
     chi2 += rx * rx + ry * ry;
+    double gx[kNumParams], gy[kNumParams];
+    for (int j = 0; j < numFree; ++j) gx[j] = dX[freeIndex[j]], gy[j] = dY[freeIndex[j]];
     for (int j = 0; j < numFree; ++j) {
-      const double gx = dX[freeIndex[j]], gy = dY[freeIndex[j]];
-      beta[j] += rx * gx + ry * gy;
-      for (int k = 0; k <= j; ++k) alpha[j][k] += gx * dX[freeIndex[k]] + gy * dY[freeIndex[k]];
+      beta[j] += rx * gx[j] + ry * gy[j];
+      for (int k = 0; k <= j; ++k) alpha[j][k] += gx[j] * gx[k] + gy[j] * gy[k];
     }
   }
   for (int j = 0; j < numFree; ++j)

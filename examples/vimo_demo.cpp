@@ -26,6 +26,45 @@ void ShowGeometry() {
               fitted.GetCenterY(), fitted.GetAngle(), fitted.GetScale());
 }
 
+// Calibrates a world from landmarks seen through a tilted camera and maps a point both ways.
+void ShowCalibration() {
+  std::printf("== calibration\n");
+  EWorld camera;  // the "true" camera: 4 px/mm, y up, turned and tilted, with perspective
+  camera.SetSensorSize(640, 480);
+  camera.SetCenter(330, 250);
+  camera.SetScale(4);
+  camera.SetRatio(-1.05f);
+  camera.SetAngle(8);
+  camera.SetPerspective(12, -7, 0.004f);
+  camera.SetCalibrationModes(E_CALIBRATION_SCALED | E_CALIBRATION_ANISOTROPIC |
+                             E_CALIBRATION_SKEWED | E_CALIBRATION_TILTED);
+  EWorld world;
+  world.SetSensorSize(640, 480);
+  for (int row = -4; row <= 4; ++row)
+    for (int column = -5; column <= 5; ++column) {
+      EPoint grid(column * 12.5f, row * 12.5f);
+      world.AddLandmark(camera.WorldToSensor(grid), grid);
+    }
+  world.Calibrate(E_CALIBRATION_SCALED | E_CALIBRATION_ANISOTROPIC | E_CALIBRATION_SKEWED |
+                  E_CALIBRATION_TILTED);
+  if (EGetError() != E_OK) {
+    std::printf("calibration failed: %s\n", EGetErrorText(EGetError()));
+    EOk();
+    return;
+  }
+  world.ComputeCalibrationQualityIndicators();
+  std::printf(
+      "from %u landmarks: scale %.4f px/mm (true 4), ratio %.4f (-1.05), angle %.3f deg (8)\n",
+      world.GetNumLandmarks(), world.GetScale(), world.GetRatio(), world.GetAngle());
+  std::printf("tilts %.3f / %.3f deg (12 / -7), perspective %.5f (0.004), mean residual %.2g mm\n",
+              world.GetTiltXAngle(), world.GetTiltYAngle(), world.GetPerspectiveStrength(),
+              world.GetGridPointsMeanVariation());
+  EPoint sensor = world.WorldToSensor(EPoint(40, -30));
+  EPoint back = world.SensorToWorld(sensor);
+  std::printf("world (40, -30) mm -> sensor (%.3f, %.3f) px -> world (%.4f, %.4f) mm\n",
+              sensor.GetX(), sensor.GetY(), back.GetX(), back.GetY());
+}
+
 // A synthetic grey scene (a ramp with a dark disc) with an overlay drawn over it, saved as
 // PNG and as zoomable SVG.
 bool DrawOverlay(const std::string& folder) {
@@ -69,5 +108,6 @@ bool DrawOverlay(const std::string& folder) {
 int main(int argc, char** argv) {
   std::string folder = argc > 1 ? argv[1] : ".";
   ShowGeometry();
+  ShowCalibration();
   return DrawOverlay(folder) ? 0 : 1;
 }

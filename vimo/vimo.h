@@ -2,6 +2,7 @@
 #ifndef VIMO_VIMO_H
 #define VIMO_VIMO_H
 
+#include "vimo/calibration/world.h"
 #include "vimo/core/core.h"
 #include "vimo/drawing/drawadapter.h"
 #include "vimo/drawing/imagedrawadapter.h"

@@ -254,6 +254,40 @@ TEST(RectangularSampler, SumsThePerpendicularBand) {
   }
 }
 
+TEST(RectangularSampler, WideBandsOnASlantedSegment) {
+  // Bands wider than the local offset table; slope 2:5, so the band is a digital line too.
+  EImage<EBW8> image = RandomImage(120, 120, 8);
+  RootView view(&image);
+  for (unsigned t : {33u, 40u, 41u}) {
+    DigitalLine line(40, 50, 70, 62, true);
+    EBW32Vector profile;
+    int32_t bx, by;
+    ASSERT_EQ(SampleRectangular(view, line, t, profile, bx, by), kSampleOk);
+    const int64_t h = t / 2;
+    // Offsets by their definition: h steps of the same digital line, each turned a quarter.
+    std::vector<int64_t> ox(h + 1, 0), oy(h + 1, 0);
+    for (int64_t k = 1; k <= h; ++k) {
+      const int64_t sy = line.MinorOffset(k) - line.MinorOffset(k - 1);
+      ox[k] = ox[k - 1] - sy;
+      oy[k] = oy[k - 1] + 1;
+    }
+    EXPECT_EQ(bx, ox[h]);
+    EXPECT_EQ(by, oy[h]);
+    ASSERT_EQ(profile.GetNumElements(), 31u);
+    for (int64_t i = 0; i <= 30; ++i) {
+      const int64_t cx = line.X(i), cy = line.Y(i);
+      int64_t sum = image.GetPixel(int(cx), int(cy));
+      for (int64_t k = 1; k < h; ++k)
+        sum += image.GetPixel(int(cx + ox[k]), int(cy + oy[k])) +
+               image.GetPixel(int(cx - ox[k]), int(cy - oy[k]));
+      // Odd: both outermost pixels; even: the upper one (oy[h] > 0, so c - o_h).
+      if (t % 2) sum += image.GetPixel(int(cx + ox[h]), int(cy + oy[h]));
+      sum += image.GetPixel(int(cx - ox[h]), int(cy - oy[h]));
+      EXPECT_EQ(int64_t(profile[i]), sum) << "t=" << t << " i=" << i;
+    }
+  }
+}
+
 TEST(RectangularSampler, InvalidSamplesTakeTheNearestValidValue) {
   EImage<EBW8> image = RandomImage(12, 12, 4);
   RootView view(&image);

@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <random>
 #include <string>
@@ -48,6 +49,16 @@ EImage<EBW8> FourEdges() {
 }
 
 }  // namespace
+
+TEST(Transition, PeakRecordLayout) {
+  // Five fields in this order, no padding: start, length, centre, amplitude, area.
+  static_assert(sizeof(EPeak) == 20, "EPeak is five 32-bit fields");
+  EXPECT_EQ(offsetof(EPeak, Start), 0u);
+  EXPECT_EQ(offsetof(EPeak, Length), 4u);
+  EXPECT_EQ(offsetof(EPeak, Center), 8u);
+  EXPECT_EQ(offsetof(EPeak, Amplitude), 12u);
+  EXPECT_EQ(offsetof(EPeak, Area), 16u);
+}
 
 TEST(Transition, DefaultsAndPlainAccessors) {
   Probe t;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <new>
 #include <vector>
 
 namespace vimo_profile {
@@ -234,6 +235,10 @@ SampleStatus SampleAxis(const RootView& image, const DigitalLine& line, unsigned
 
 SampleStatus SampleRectangular(const RootView& image, const DigitalLine& line, unsigned thickness,
                                EBW32Vector& profile, int32_t& bandX, int32_t& bandY) {
+  if (thickness < 2) {
+    bandX = bandY = 0;
+    return SampleAxis(image, line, thickness, profile);
+  }
   const int64_t h = thickness / 2;
   // h steps along the segment's own digital line, each turned a quarter: (sx, sy) -> (-sy, sx).
   const int64_t majorSum = h * line.majorStep;
@@ -253,8 +258,20 @@ SampleStatus SampleRectangular(const RootView& image, const DigitalLine& line, u
   }
   if (!SizeProfile(profile, line.n + 1)) return kSampleCannotSize;
 
-  // Address deltas of the band offsets o_1 .. o_h; h is below the image size here.
-  std::vector<int64_t> deltas(static_cast<size_t>(h));
+  // Address deltas of the band offsets o_1 .. o_h. The weight limit keeps h below 2^22; most
+  // bands fit the local array.
+  int64_t local[16];
+  std::vector<int64_t> heap;
+  int64_t* deltas = local;
+  if (h > 16) {
+    try {
+      heap.resize(static_cast<size_t>(h));
+    } catch (const std::bad_alloc&) {
+      ESetError(E_ERROR_ALLOCATION_FAILED);
+      return kSampleCannotSize;
+    }
+    deltas = heap.data();
+  }
   {
     int64_t ox = 0, oy = 0;
     for (int64_t k = 1; k <= h; ++k) {
@@ -273,7 +290,7 @@ SampleStatus SampleRectangular(const RootView& image, const DigitalLine& line, u
 
   EBW32* out = profile.GetDataPtr();
   const EBW8* base = image.base;
-  const int64_t* d = deltas.data();
+  const int64_t* d = deltas;
   Walker walk(line, image, first);
   for (int64_t i = first; i <= last; ++i) {
     const EBW8* c = base + walk.offset;

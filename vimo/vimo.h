@@ -3,5 +3,7 @@
 #define VIMO_VIMO_H
 
 #include "vimo/core/core.h"
+#include "vimo/drawing/drawadapter.h"
+#include "vimo/geometry/geometry.h"
 
 #endif

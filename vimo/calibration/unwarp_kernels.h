@@ -1,0 +1,88 @@
+// Image unwarping machinery shared by the EWorld unwarping operations: the sampling geometry,
+// the lookup-table entries, the row kernels and the region-checked drivers. Internal to the
+// library; EWorld supplies its world-to-sensor mapping through a plain callback, so that the
+// kernels can be exercised with any mapping.
+#ifndef VIMO_CALIBRATION_UNWARP_KERNELS_H
+#define VIMO_CALIBRATION_UNWARP_KERNELS_H
+
+#include <cstdint>
+
+#include "vimo/core/image.h"
+#include "vimo/core/pixels.h"
+
+namespace vimo_unwarp {
+
+// Offset of a table entry whose output pixel has no source.
+constexpr int32_t kNoSource = INT32_MIN;
+
+// Maps the world point (x, y) to the sensor point (X, Y).
+typedef void (*MapFunction)(const void* context, float x, float y, float& X, float& Y);
+
+// Where output pixel (i, j) samples: the world point ((i - ox) * u, (j - oy) * v) mapped to the
+// sensor by map(context, ...).
+struct Mapping {
+  MapFunction map = nullptr;
+  const void* context = nullptr;
+  float ox = 0.0f, oy = 0.0f;  // optical centre, pixels
+  float u = 1.0f, v = 1.0f;    // world units per output pixel; v < 0 when world Y points up
+};
+
+// The mapping of a world with the given optical centre, scale (pixels per world unit) and ratio:
+// square output pixels of 1 / scale world units, rows towards negative world y when ratio <= 0.
+Mapping MakeMapping(MapFunction map, const void* context, float opticalCenterX,
+                    float opticalCenterY, float scale, float ratio);
+
+// Byte layout of a source region as the table offsets see it.
+struct SourceLayout {
+  int width = 0, height = 0;
+  int pixelSize = 1;  // bytes per pixel
+  int pitch = 0;      // bytes between rows
+};
+
+// Table entry for the sample position (X, Y): nearest neighbour takes column floor(X + 0.5)
+// and row floor(Y - 0.5); bilinear stores the base offset of the pixel at (floor(X), floor(Y))
+// with 8-bit fractions, interpolating between that row and the one above it. Positions
+// outside the usable area, infinite or NaN give kNoSource.
+ESubPixel64 NearestEntry(float X, float Y, const SourceLayout& source);
+ESubPixel64 BilinearEntry(float X, float Y, const SourceLayout& source);
+
+// Entries for row j of the output, columns 0 to width - 1.
+void ComputeRow(const Mapping& mapping, const SourceLayout& source, int interpolate, int j,
+                ESubPixel64* entries);
+
+// Row kernels: produce count output pixels from count table entries. src is the source
+// region's first pixel; every offset is clamped into the byte span of the source region, so a
+// corrupted entry cannot address memory outside it; negative offsets give black.
+struct RowSource {
+  const uint8_t* base = nullptr;
+  int pitch = 0;
+  int32_t low = 0;    // smallest admissible offset
+  int32_t high = -1;  // largest admissible offset; high < low: every entry gives black
+};
+RowSource MakeRowSource(const uint8_t* base, const SourceLayout& source, int interpolate);
+
+void NearestRow(const ESubPixel64* entries, int count, const RowSource& src, EBW8* dst);
+void NearestRow(const ESubPixel64* entries, int count, const RowSource& src, EC24* dst);
+void BilinearRow(const ESubPixel64* entries, int count, const RowSource& src, EBW8* dst);
+void BilinearRow(const ESubPixel64* entries, int count, const RowSource& src, EC24* dst);
+
+// Region-checked operations. Each checks its regions, stopping at the first failure with the
+// error state set and trace traced; nothing is written then. The source must be a non-void
+// region; the table and the destination must already have its width and height (they are
+// never resized). A destination overlapping the source is computed through a scratch image.
+void Unwarp(const Mapping& mapping, EROI<EBW8>* src, EROI<EBW8>* dst, int interpolate,
+            const char* trace);
+void Unwarp(const Mapping& mapping, EROI<EC24>* src, EROI<EC24>* dst, int interpolate,
+            const char* trace);
+void SetupUnwarp(const Mapping& mapping, EROI<ESubPixel64>* table, EROI<EBW8>* src, int interpolate,
+                 const char* trace);
+void SetupUnwarp(const Mapping& mapping, EROI<ESubPixel64>* table, EROI<EC24>* src, int interpolate,
+                 const char* trace);
+void Unwarp(EROI<ESubPixel64>* table, EROI<EBW8>* src, EROI<EBW8>* dst, int interpolate,
+            const char* trace);
+void Unwarp(EROI<ESubPixel64>* table, EROI<EC24>* src, EROI<EC24>* dst, int interpolate,
+            const char* trace);
+
+}  // namespace vimo_unwarp
+
+#endif

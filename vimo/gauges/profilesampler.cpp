@@ -91,6 +91,15 @@ struct Walker {
     rest -= twoN & diagonal;
     offset += minorDelta & diagonal;
   }
+  // Two samples ahead: the remainder may pass one or two pixels (2m <= 2n).
+  void StepTwo() {
+    offset += 2 * majorDelta;
+    rest += 2 * twoM;
+    const int64_t once = -static_cast<int64_t>(rest >= twoN);
+    const int64_t twice = -static_cast<int64_t>(rest >= 2 * twoN);
+    rest -= (twoN & once) + (twoN & twice);
+    offset += (minorDelta & once) + (minorDelta & twice);
+  }
   int64_t offset;
   int64_t majorDelta, minorDelta;
   int64_t twoN, twoM, rest;
@@ -214,10 +223,18 @@ SampleStatus SampleAxis(const RootView& image, const DigitalLine& line, unsigned
   const EBW8* base = image.base;
   Walker walk(line, image, first);
   if (t == 1) {
-    for (int64_t i = first; i <= last; ++i) {
+    // Even and odd samples on two interleaved walks: two short dependency chains instead of
+    // one long one.
+    Walker odd = walk;
+    odd.Step();
+    int64_t i = first;
+    for (; i < last; i += 2) {
       out[i] = base[walk.offset];
-      walk.Step();
+      out[i + 1] = base[odd.offset];
+      walk.StepTwo();
+      odd.StepTwo();
     }
+    if (i == last) out[i] = base[walk.offset];
   } else {
     const int64_t across = line.xMajor ? image.pitch : 1;
     const int64_t back = half * across;

@@ -531,7 +531,7 @@ TEST(Transition, BadSegmentsRegionsAndTypes) {
             EXPECT_EQ(trace.substr(trace.size() - 29), "EPointMeasure::SampleProfile\n");
             EOk();
           }
-          EXPECT_LE(t.GetProfile().GetNumElements(), 1u << 24);
+          EXPECT_LE(t.GetProfile().GetNumElements(), 1u << 22);
           if (s[0] != INT_MIN && s[0] != INT_MAX) {
             EXPECT_EQ(t.GetValid(), 0);
           }
@@ -560,6 +560,29 @@ TEST(Transition, BadSegmentsRegionsAndTypes) {
   EXPECT_EQ(EGetError(), E_ERROR_INVALID_PARAMETER);
   EXPECT_STREQ(EGetErrorTrace(), "ETransition::Measure\n");
   EXPECT_EQ(t.GetNumPeaks(), 0u);
+  EXPECT_EQ(t.GetValid(), 0);
+  EOk();
+}
+
+TEST(Transition, LongSegmentsReplicateTheImageEndsUpToTheLengthLimit) {
+  EImage<EBW8> image = FourEdges();
+  Probe t;
+  t.SetTransitionChoice(GGE_ALL_PEAKS);
+  EOk();
+  // Two million samples, sixty of them on the image: found, and mapped back to the image.
+  t.Measure(&image, -1000000, 3, 1000000, 3);
+  EXPECT_EQ(EGetError(), E_OK);
+  ASSERT_EQ(t.GetProfile().GetNumElements(), 2000001u);
+  EXPECT_EQ(t.GetProfile()[0], 20u);
+  EXPECT_EQ(t.GetProfile()[2000000], 60u);
+  ASSERT_EQ(t.GetNumPeaks(), 4u);
+  // A float centre near 10^6 resolves 1/16 pixel.
+  EXPECT_NEAR(t.GetMeasuredPoint(2).GetX(), 29.5f, 0.07f);
+  // Beyond 2^22 samples the profile is refused as one that cannot be sized.
+  t.Measure(&image, -3000000, 3, 3000000, 3);
+  EXPECT_EQ(EGetError(), E_ERROR_ALLOCATION_FAILED);
+  EXPECT_STREQ(EGetErrorTrace(), "EPointMeasure::SampleProfile\n");
+  EXPECT_EQ(t.GetProfile().GetNumElements(), 0u);
   EXPECT_EQ(t.GetValid(), 0);
   EOk();
 }

@@ -386,7 +386,12 @@ bool Smooth(EBW32Vector& profile, unsigned smoothing, EINT32Vector& scratch) {
 void Derive(const EBW32Vector& profile, EINT32Vector& derivative) {
   const uint32_t n = profile.GetNumElements();
   derivative.SetNumElements(n);
-  if (derivative.GetNumElements() != n || n == 0) return;
+  if (derivative.GetNumElements() != n) {
+    // Never leave a derivative of another profile behind.
+    derivative.Empty();
+    return;
+  }
+  if (n == 0) return;
   const EBW32* p = profile.GetDataPtr();
   int32_t* d = derivative.GetDataPtr();
   if (n == 1) {

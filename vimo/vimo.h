@@ -4,6 +4,8 @@
 
 #include "vimo/core/core.h"
 #include "vimo/drawing/drawadapter.h"
+#include "vimo/drawing/imagedrawadapter.h"
+#include "vimo/drawing/svgdrawadapter.h"
 #include "vimo/geometry/geometry.h"
 
 #endif

@@ -661,3 +661,29 @@ TEST_F(WorldTest, DescriptionNamesTheModesAndPolynomials) {
             "x = 0.000000 XY + 0.500000 X + 0.000000 Y + -0.500000\n"
             "y = 0.000000 XY + 0.000000 X + 0.333333 Y + -0.666667\n");
 }
+
+TEST_F(WorldTest, RawRadialWorldUsesItsOwnRatioBothWays) {
+  // A new world given a distortion keeps "raw" beside "radial": the plain radial form with a
+  // zero translation. Its way back must divide by the ratio the way forward multiplies by.
+  for (float ratio : {-1.0f, 2.0f, -0.5f}) {
+    SCOPED_TRACE(ratio);
+    EWorld w;
+    w.SetDistortion(1e-6f, 0);
+    w.SetRatio(ratio);
+    ASSERT_EQ(w.GetCalibrationModes() & 0x41u, 0x41u);
+    const double k = 1e-6, ox = 256, oy = 256;
+    const double ySign = ratio >= 0 ? 1 : -1;  // "inverse" follows the sign of the ratio
+    for (float x : {-30.0f, 12.0f})
+      for (float y : {-8.0f, 25.0f}) {
+        const double u = x, v = ySign * y;
+        const double f = 1 + k * (u * u + v * v);
+        const EPoint s = w.WorldToSensor(EPoint(x, y));
+        EXPECT_NEAR(s.GetX(), ox + f * u, 1e-3);
+        EXPECT_NEAR(s.GetY(), oy + ratio * f * v, 1e-3);
+        const EPoint back = w.SensorToWorld(s);
+        EXPECT_NEAR(back.GetX(), x, 1e-3);
+        EXPECT_NEAR(back.GetY(), y, 1e-3);
+      }
+    EXPECT_EQ(EGetError(), E_OK);
+  }
+}

@@ -282,6 +282,13 @@ void EWorld::ValidateModel() const {
   c.k = m_f32DistortionStrength;
   c.rho = m_f32Ratio;
   c.ySign = Has(m, E_CALIBRATION_INVERSE) ? 1.0f : -1.0f;
+  // The radial families divide by the ratio on the way back, whatever the linear part.
+  if (radial) {
+    if (rho != 0)
+      c.invRho = static_cast<float>(1.0 / rho);
+    else
+      ESetError(E_ERROR_SINGULAR_MATRIX);
+  }
   if (Has(m, E_CALIBRATION_RAW)) {
     c.a11 = 1, c.a12 = 0, c.a21 = 0, c.a22 = 1, c.tx = 0, c.ty = 0, c.p1 = 0, c.p2 = 0;
     for (float& e : c.e) e = 0;
@@ -312,11 +319,6 @@ void EWorld::ValidateModel() const {
         a22 = m == E_CALIBRATION_INVERSE ? 1 : -1;
       }
     } else {
-      if (rho != 0) {
-        c.invRho = static_cast<float>(1.0 / rho);
-      } else {
-        ESetError(E_ERROR_SINGULAR_MATRIX);
-      }
       const double dx = GetCenterX() - ox, dy = (GetCenterY() - oy) * c.invRho;
       const double g = 1.0 - c.k * (dx * dx + dy * dy);
       tx = g * dx, ty = g * dy;

@@ -687,3 +687,31 @@ TEST_F(WorldTest, RawRadialWorldUsesItsOwnRatioBothWays) {
     EXPECT_EQ(EGetError(), E_OK);
   }
 }
+
+TEST_F(WorldTest, PolynomialNameBitDoesNotFreezeAPhysicalModel) {
+  // "polynomial" only names a model: beside "scaled" the scaled family is recomputed from the
+  // scale and centre like any other.
+  EWorld w;
+  w.SetCalibrationModes(0x0804);
+  ASSERT_EQ(EGetError(), E_OK);
+  w.SetScale(5);
+  w.SetCenter(100, 90);
+  w.SetRatio(-2);
+  const EPoint s = w.WorldToSensor(EPoint(1, 3));
+  EXPECT_FLOAT_EQ(s.GetX(), 105);
+  EXPECT_FLOAT_EQ(s.GetY(), 90 - 2 * 5 * 3);
+  const EPoint back = w.SensorToWorld(s);
+  EXPECT_FLOAT_EQ(back.GetX(), 1);
+  EXPECT_FLOAT_EQ(back.GetY(), 3);
+
+  // A calibration requested with the name bit is the scaled model it fitted.
+  EWorld c;
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j)
+      c.AddLandmark(EPoint(4.0f * i + 10, 20 - 4.0f * j), EPoint(1.0f * i, 1.0f * j));
+  c.Calibrate(0x0804);
+  ASSERT_EQ(EGetError(), E_OK);
+  const EPoint p = c.WorldToSensor(EPoint(2, 1));
+  EXPECT_NEAR(p.GetX(), 18, 1e-4);
+  EXPECT_NEAR(p.GetY(), 16, 1e-4);
+}

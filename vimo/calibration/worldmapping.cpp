@@ -264,8 +264,9 @@ void EWorld::ValidateModel() const {
   typedef EWorldMapping M;
   const unsigned int m = m_un32CalibrationModes;
   EWorldCoefficients& c = m_Coef;
-  const bool polynomial =
-      Has(m, E_CALIBRATION_BILINEAR | E_CALIBRATION_QUADRATIC | E_CALIBRATION_POLYNOMIAL);
+  // Only the fitted polynomials keep their coefficients: "polynomial" alone is a name and
+  // must not freeze a physical model at whatever coefficients it last had.
+  const bool polynomial = Has(m, E_CALIBRATION_BILINEAR | E_CALIBRATION_QUADRATIC);
   const bool radial = Has(m, E_CALIBRATION_RADIAL);
   const bool tilted = Has(m, E_CALIBRATION_TILTED);
   const bool skewed = Has(m, E_CALIBRATION_SKEWED);

@@ -158,16 +158,12 @@ TEST_F(WorldFileTest, BadLandmarkFilesAreRefusedAndChangeNothing) {
   std::vector<uint8_t> oneRecord = LandmarkFile(1000);  // claims 1000, holds 1
   PutLandmark(oneRecord, 1, 1, 1, 1, 1, -1, -1, -1, -1);
   std::vector<uint8_t> huge = LandmarkFile(0xFFFFFFFFu);  // claims 4 billion, holds none
-  std::vector<uint8_t> trailing = LandmarkFile(1);        // a byte past the last record
-  PutLandmark(trailing, 1, 1, 1, 1, 1, -1, -1, -1, -1);
-  trailing.push_back(0);
   std::vector<uint8_t> shortRecord = LandmarkFile(1);
   PutLandmark(shortRecord, 1, 1, 1, 1, 1, -1, -1, -1, -1);
   shortRecord.resize(shortRecord.size() - 1);
   const Case cases[] = {
       {"count larger than the file", oneRecord, E_ERROR_READ_FAILED},
       {"huge count", huge, E_ERROR_READ_FAILED},
-      {"bytes after the records", trailing, E_ERROR_READ_FAILED},
       {"truncated record", shortRecord, E_ERROR_READ_FAILED},
       {"truncated count", {0x45, 0x11, 0x01, 0x55, 0x01}, E_ERROR_READ_FAILED},
       {"truncated signature", {0x45, 0x11}, E_ERROR_READ_FAILED},
@@ -335,4 +331,22 @@ TEST_F(WorldFileTest, PolynomialWorldReadFromARecordStartsAtTheIdentity) {
   EXPECT_EQ(v.GetCalibrationModes(), w.GetCalibrationModes());
   EXPECT_EQ(v.WorldToSensor(EPoint(1, 2)).GetX(), 1.0f);
   EXPECT_EQ(v.SensorToWorld(EPoint(3, 4)).GetY(), 4.0f);
+}
+
+TEST_F(WorldFileTest, LandmarkFileReadsItsCountOfRecordsAndIgnoresWhatFollows) {
+  // The count says how many records to read; bytes after them are not part of the vector.
+  const std::string path = ScratchPath("landmarks_tail.bin");
+  std::vector<uint8_t> bytes = LandmarkFile(2);
+  PutLandmark(bytes, 1, 2, 3, 4, 1, -1, -1, -1, -1);
+  PutLandmark(bytes, 5, 6, 7, 8, 0, 1, -1, 0, -1);
+  PutLandmark(bytes, 9, 9, 9, 9, 1, -1, -1, -1, -1);  // beyond the count
+  bytes.push_back(0x7F);
+  WriteFileBytes(path, bytes);
+  EWorld w;
+  w.m_Landmark.Load(path.c_str());
+  EXPECT_EQ(EGetError(), E_OK);
+  ASSERT_EQ(w.GetNumLandmarks(), 2u);
+  EXPECT_EQ(w.GetLandmark(1).WorldPoint.GetY(), 8.0f);
+  EXPECT_EQ(w.GetLandmark(1).Neighbour[0], 1);
+  std::remove(path.c_str());
 }

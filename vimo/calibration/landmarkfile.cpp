@@ -102,8 +102,9 @@ void SaveTo(const ELandmarkVector& v, const char* path, const char* trace) {
   if (!closed) return Fail(E_ERROR_CLOSE_FAILED, trace);
 }
 
-// Reads the whole file before touching the vector: a count that the file's size does not match
-// is refused, and nothing is allocated for a count the file cannot hold.
+// Reads the counted records before touching the vector: a file that holds fewer than its count
+// is refused, and nothing is allocated for records the file does not hold. Bytes after the
+// counted records are not part of the vector and are not read.
 void LoadFrom(ELandmarkVector& v, const char* path, const char* trace) {
   FILE* f = path != nullptr && *path != '\0' ? std::fopen(path, "rb") : nullptr;
   if (f == nullptr) return Fail(E_ERROR_CANNOT_OPEN_FILE, trace);
@@ -136,8 +137,6 @@ void LoadFrom(ELandmarkVector& v, const char* path, const char* trace) {
     std::fclose(f);
     return Fail(E_ERROR_ALLOCATION_FAILED, trace);
   }
-  // Bytes after the last record mean the count does not describe this file.
-  if (ok && std::fgetc(f) != EOF) ok = false;
   const bool closed = std::fclose(f) == 0;
   if (!ok) return Fail(E_ERROR_READ_FAILED, trace);
   if (!closed) return Fail(E_ERROR_CLOSE_FAILED, trace);

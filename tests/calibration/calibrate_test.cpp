@@ -371,3 +371,20 @@ TEST_F(CalibrateTest, QualityStatisticsAndThresholds) {
   EXPECT_EQ(empty.GetGridPointsMeanVariation(), 0.0f);
   EXPECT_EQ(EGetError(), E_OK);
 }
+
+TEST_F(CalibrateTest, RefinementWithoutRadialWritesItsFixedZeroDistortion) {
+  // The refinement holds k at 0 when "radial" is not requested and writes the accepted value;
+  // a plain affine fit does not touch k.
+  Truth t;
+  t.angle = 5, t.tiltX = 10, t.tiltY = 4, t.P = 0.003f;
+  EWorld known = Known(t, 0x003C);
+  EWorld w = Landmarked(known, 7, 4.0f);
+  w.SetDistortion(5e-7f, 0);
+  EWorld affine(w);
+  w.Calibrate(0x003C);
+  EXPECT_EQ(EGetError(), E_OK);
+  EXPECT_EQ(w.GetCalibrationModes() & 0x0040u, 0u);
+  EXPECT_EQ(w.GetDistortionStrength(), 0.0f);
+  affine.Calibrate(0x001C);
+  EXPECT_EQ(affine.GetDistortionStrength(), 5e-7f);
+}

@@ -579,7 +579,8 @@ void EWorld::Calibrate(unsigned int modes) {
   m_f32PerspectiveStrength = static_cast<float>(P);
   m_f32TiltXAngle = static_cast<float>(tiltX);
   m_f32TiltYAngle = static_cast<float>(tiltY);
-  if (radial) m_f32DistortionStrength = static_cast<float>(k);
+  // The refinement writes its accepted k, held at 0 when "radial" was not requested.
+  if (radial || tilted) m_f32DistortionStrength = static_cast<float>(k);
   if (polynomial) m_Coef = coef;
   // 10.
   Invalidate();

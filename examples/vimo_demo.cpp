@@ -26,19 +26,80 @@ void ShowGeometry() {
               fitted.GetCenterY(), fitted.GetAngle(), fitted.GetScale());
 }
 
-bool SaveSyntheticImage(const std::string& folder) {
-  std::string output = folder + "/vimo_demo.png";
-  EImage<EBW8> image(320, 240);
-  for (int y = 0; y < image.GetHeight(); ++y)
-    for (int x = 0; x < image.GetWidth(); ++x)
-      *image.GetImagePtr(x, y) = static_cast<EBW8>(x < 160 ? 40 : 210);
-  image.Save(output.c_str());
+// Calibrates a world from landmarks seen through a tilted camera and maps a point both ways.
+void ShowCalibration() {
+  std::printf("== calibration\n");
+  EWorld camera;  // the "true" camera: 4 px/mm, y up, turned and tilted, with perspective
+  camera.SetSensorSize(640, 480);
+  camera.SetCenter(330, 250);
+  camera.SetScale(4);
+  camera.SetRatio(-1.05f);
+  camera.SetAngle(8);
+  camera.SetPerspective(12, -7, 0.004f);
+  camera.SetCalibrationModes(E_CALIBRATION_SCALED | E_CALIBRATION_ANISOTROPIC |
+                             E_CALIBRATION_SKEWED | E_CALIBRATION_TILTED);
+  EWorld world;
+  world.SetSensorSize(640, 480);
+  for (int row = -4; row <= 4; ++row)
+    for (int column = -5; column <= 5; ++column) {
+      EPoint grid(column * 12.5f, row * 12.5f);
+      world.AddLandmark(camera.WorldToSensor(grid), grid);
+    }
+  world.Calibrate(E_CALIBRATION_SCALED | E_CALIBRATION_ANISOTROPIC | E_CALIBRATION_SKEWED |
+                  E_CALIBRATION_TILTED);
   if (EGetError() != E_OK) {
-    std::fprintf(stderr, "vimo_demo: cannot save %s: %s\n", output.c_str(),
-                 EGetErrorText(EGetError()));
+    std::printf("calibration failed: %s\n", EGetErrorText(EGetError()));
+    EOk();
+    return;
+  }
+  world.ComputeCalibrationQualityIndicators();
+  std::printf(
+      "from %u landmarks: scale %.4f px/mm (true 4), ratio %.4f (-1.05), angle %.3f deg (8)\n",
+      world.GetNumLandmarks(), world.GetScale(), world.GetRatio(), world.GetAngle());
+  std::printf("tilts %.3f / %.3f deg (12 / -7), perspective %.5f (0.004), mean residual %.2g mm\n",
+              world.GetTiltXAngle(), world.GetTiltYAngle(), world.GetPerspectiveStrength(),
+              world.GetGridPointsMeanVariation());
+  EPoint sensor = world.WorldToSensor(EPoint(40, -30));
+  EPoint back = world.SensorToWorld(sensor);
+  std::printf("world (40, -30) mm -> sensor (%.3f, %.3f) px -> world (%.4f, %.4f) mm\n",
+              sensor.GetX(), sensor.GetY(), back.GetX(), back.GetY());
+}
+
+// A synthetic grey scene (a ramp with a dark disc) with an overlay drawn over it, saved as
+// PNG and as zoomable SVG.
+bool DrawOverlay(const std::string& folder) {
+  std::printf("== drawing\n");
+  EImage<EBW8> scene(320, 200);
+  for (int y = 0; y < 200; ++y)
+    for (int x = 0; x < 320; ++x) {
+      int dx = x - 110, dy = y - 100;
+      scene.SetPixel(static_cast<EBW8>(dx * dx + dy * dy < 55 * 55 ? 35 : 90 + 60 * x / 319), x, y);
+    }
+  EImage<EC24> overlay(320, 200);
+  Quarnel::ImageDrawAdapter draw(&overlay);
+  draw.SetPenColor(Quarnel::DrawColor{0, 220, 0});  // what DefaultColor means for lines and text
+  draw.DrawImage(&scene, 0, 0, 1.0, Quarnel::DefaultColor);
+  draw.DrawEllipse(55, 45, 110, 110, Quarnel::DefaultColor);  // circle of radius 55 at (110, 100)
+  draw.DrawLine(102, 100, 118, 100, Quarnel::DefaultColor);
+  draw.DrawLine(110, 92, 110, 108, Quarnel::DefaultColor);
+  draw.DrawArc(40, 30, 140, 140, -2.6, 1.2, Quarnel::DrawColor{255, 220, 0});  // radians
+  draw.DrawRectangle(200, 60, 90, 30, Quarnel::RedColor);
+  draw.FillRectangle(196, 56, 8, 8, Quarnel::BlackColor, Quarnel::WhiteColor);  // a handle
+  draw.DrawTextBox("Circle1: r=55.0 px", 60, 164, Quarnel::BlackColor, Quarnel::WhiteColor);
+  draw.DrawTextBox("Bar\nwidth 90\nheight 30", 210, 95, Quarnel::WhiteColor, Quarnel::BlueColor);
+  std::string png = folder + "/overlay.png";
+  overlay.Save(png.c_str());
+  Quarnel::SvgDrawAdapter svg(320, 200);
+  svg.DrawImage(&scene, 0, 0, 1.0, Quarnel::DefaultColor);
+  svg.DrawEllipse(55, 45, 110, 110, Quarnel::DrawColor{0, 220, 0});
+  svg.DrawTextBox("Circle1: r=55.0 px", 60, 164, Quarnel::BlackColor, Quarnel::WhiteColor);
+  std::string vector = folder + "/overlay.svg";
+  svg.Save(vector.c_str());
+  if (EGetError() != E_OK) {
+    std::fprintf(stderr, "vimo_demo: cannot write the overlay: %s\n", EGetErrorText(EGetError()));
     return false;
   }
-  std::printf("vimo_demo: wrote %s\n", output.c_str());
+  std::printf("wrote %s and %s\n", png.c_str(), vector.c_str());
   return true;
 }
 
@@ -47,5 +108,6 @@ bool SaveSyntheticImage(const std::string& folder) {
 int main(int argc, char** argv) {
   std::string folder = argc > 1 ? argv[1] : ".";
   ShowGeometry();
-  return SaveSyntheticImage(folder) ? 0 : 1;
+  ShowCalibration();
+  return DrawOverlay(folder) ? 0 : 1;
 }

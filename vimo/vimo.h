@@ -2,8 +2,11 @@
 #ifndef VIMO_VIMO_H
 #define VIMO_VIMO_H
 
+#include "vimo/calibration/world.h"
 #include "vimo/core/core.h"
 #include "vimo/drawing/drawadapter.h"
+#include "vimo/drawing/imagedrawadapter.h"
+#include "vimo/drawing/svgdrawadapter.h"
 #include "vimo/geometry/geometry.h"
 
 #endif

@@ -9,6 +9,7 @@
 #include "test_support.h"
 #include "vimo/drawing/imagedrawadapter.h"
 #include "vimo/drawing/svgdrawadapter.h"
+#include "vimo/geometry/point.h"
 
 using namespace Quarnel;
 
@@ -38,6 +39,8 @@ void DrawOverlay(DrawAdapter& draw, EImage<EBW8>& scene) {
   draw.DrawRectangle(200, 60, 90, 30, RedColor);
   draw.FillRectangle(196, 56, 8, 8, DefaultColor, WhiteColor);  // a handle
   draw.FillEllipse(286, 86, 8, 8, BlueColor, WhiteColor);
+  const EPoint arrow[] = {EPoint(245, 150), EPoint(262, 170), EPoint(228, 170)};
+  draw.FillPolygon(arrow, 3, DefaultColor, yellow);
   for (int i = 0; i < 40; ++i) draw.DrawPoint(200 + 2 * i, 120, yellow, i / 40.0);
   draw.DrawTextBox("Circle1: r=55.0 px", 60, 164, BlackColor, WhiteColor);
   draw.DrawTextBox("Bar\nwidth 90\nheight 30", 210, 95, WhiteColor, BlueColor);
@@ -72,10 +75,10 @@ TEST(Overlay, PngAndSvgOfTheSameDrawing) {
   SvgDrawAdapter svg(320, 200);
   DrawOverlay(svg, scene);
   ASSERT_EQ(EGetError(), E_OK) << EGetErrorTrace();
-  EXPECT_EQ(svg.GetNumElements(), 12 + 40);
+  EXPECT_EQ(svg.GetNumElements(), 13 + 40);
   draw_test::XmlChecker checker;
   ASSERT_TRUE(checker.Check(svg.GetDocument())) << checker.error;
-  EXPECT_EQ(checker.rootChildren, 12 + 40);
+  EXPECT_EQ(checker.rootChildren, 13 + 40);
   svg.Save(vimo_test::ScratchPath("overlay.svg").c_str());
   EXPECT_EQ(EGetError(), E_OK);
   std::printf("overlay written to %s\n", png.c_str());

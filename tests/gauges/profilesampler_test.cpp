@@ -188,32 +188,6 @@ TEST(AxisSampler, LastColumnAndDegenerateSegments) {
   EXPECT_EQ(profile.GetNumElements(), 0u);
 }
 
-TEST(AxisSampler, HugeSegmentsAreRefusedOrEmptyWithoutReadingOutside) {
-  EImage<EBW8> image = RandomImage(40, 30, 9);
-  RootView view(&image);
-  EBW32Vector profile;
-  // Crosses the image, but its profile would hold 2^32 samples: refused, nothing read.
-  EOk();
-  EXPECT_EQ(SampleAxis(view, DigitalLine(INT_MIN, 10, INT_MAX, 12, true), 1, profile),
-            kSampleCannotSize);
-  EXPECT_EQ(EGetError(), E_ERROR_ALLOCATION_FAILED);
-  EOk();
-  // Entirely outside, in any direction, or ending just outside: empty, nothing allocated.
-  const int segments[][4] = {{INT_MIN, INT_MIN, INT_MAX, INT_MIN},
-                             {INT_MAX, INT_MIN, INT_MAX, INT_MAX},
-                             {INT_MIN, INT_MAX, INT_MAX, INT_MIN},
-                             {INT_MAX, INT_MIN, INT_MIN, INT_MAX},
-                             {-5, -5, -5, -5},
-                             {INT_MIN, INT_MIN, -1, -1},
-                             {40, 0, INT_MAX, 0},
-                             {0, 30, 0, INT_MAX}};
-  for (const auto& s : segments) {
-    EXPECT_EQ(SampleAxis(view, DigitalLine(s[0], s[1], s[2], s[3], true), 3, profile), kSampleOk);
-    EXPECT_EQ(profile.GetNumElements(), 0u) << s[0] << "," << s[1] << " " << s[2] << "," << s[3];
-  }
-  EXPECT_EQ(EGetError(), E_OK);
-}
-
 TEST(RectangularSampler, SumsThePerpendicularBand) {
   EImage<EBW8> image = RandomImage(30, 30, 21);
   RootView view(&image);
@@ -251,6 +225,40 @@ TEST(RectangularSampler, SumsThePerpendicularBand) {
     int64_t sum = 0;
     for (int k = -1; k <= 2; ++k) sum += image.GetPixel(20 - i + k, 20 - i - k);
     EXPECT_EQ(int64_t(profile[i]), sum);
+  }
+}
+
+TEST(RectangularSampler, WideBandsOnASlantedSegment) {
+  // Bands wider than the local offset table; slope 2:5, so the band is a digital line too.
+  EImage<EBW8> image = RandomImage(120, 120, 8);
+  RootView view(&image);
+  for (unsigned t : {33u, 40u, 41u}) {
+    DigitalLine line(40, 50, 70, 62, true);
+    EBW32Vector profile;
+    int32_t bx, by;
+    ASSERT_EQ(SampleRectangular(view, line, t, profile, bx, by), kSampleOk);
+    const int64_t h = t / 2;
+    // Offsets by their definition: h steps of the same digital line, each turned a quarter.
+    std::vector<int64_t> ox(h + 1, 0), oy(h + 1, 0);
+    for (int64_t k = 1; k <= h; ++k) {
+      const int64_t sy = line.MinorOffset(k) - line.MinorOffset(k - 1);
+      ox[k] = ox[k - 1] - sy;
+      oy[k] = oy[k - 1] + 1;
+    }
+    EXPECT_EQ(bx, ox[h]);
+    EXPECT_EQ(by, oy[h]);
+    ASSERT_EQ(profile.GetNumElements(), 31u);
+    for (int64_t i = 0; i <= 30; ++i) {
+      const int64_t cx = line.X(i), cy = line.Y(i);
+      int64_t sum = image.GetPixel(int(cx), int(cy));
+      for (int64_t k = 1; k < h; ++k)
+        sum += image.GetPixel(int(cx + ox[k]), int(cy + oy[k])) +
+               image.GetPixel(int(cx - ox[k]), int(cy - oy[k]));
+      // Odd: both outermost pixels; even: the upper one (oy[h] > 0, so c - o_h).
+      if (t % 2) sum += image.GetPixel(int(cx + ox[h]), int(cy + oy[h]));
+      sum += image.GetPixel(int(cx - ox[h]), int(cy - oy[h]));
+      EXPECT_EQ(int64_t(profile[i]), sum) << "t=" << t << " i=" << i;
+    }
   }
 }
 
@@ -390,28 +398,6 @@ TEST(RunAnalysis, IncompleteRunsAndExtremeLimits) {
   EXPECT_EQ(peaks[0].Area, INT32_MIN);
   AnalyseRuns(v, 0, limits, peaks);
   EXPECT_EQ(peaks.GetNumElements(), 0u);
-}
-
-TEST(PeakSelection, EveryChoiceRule) {
-  EPeaksVector peaks;
-  // Centres 2, 5, 8, 11; amplitudes 30, -50, 50, 10; areas -90, 40, 90, 20.
-  const float c[] = {2, 5, 8, 11};
-  const int a[] = {30, -50, 50, 10}, r[] = {-90, 40, 90, 20};
-  for (int i = 0; i < 4; ++i) peaks.AddElement(EPeak{unsigned(i * 3), 1, c[i], a[i], r[i]});
-  EXPECT_EQ(SelectPeak(peaks, 0, 0, 14), 0);
-  EXPECT_EQ(SelectPeak(peaks, 0, 3, 14), 3);
-  EXPECT_EQ(SelectPeak(peaks, 0, 4, 14), -1);
-  EXPECT_EQ(SelectPeak(peaks, 1, 0, 14), 3);
-  EXPECT_EQ(SelectPeak(peaks, 1, 3, 14), 0);
-  EXPECT_EQ(SelectPeak(peaks, 1, 4, 14), -1);
-  EXPECT_EQ(SelectPeak(peaks, 2, 0, 14), 2);  // |-50| = |50|: the later one
-  EXPECT_EQ(SelectPeak(peaks, 3, 0, 14), 2);  // |-90| = |90|: the later one
-  EXPECT_EQ(SelectPeak(peaks, 4, 0, 14), 2);  // middle 6.5: 5 and 8 are 1.5 away, the later
-  EXPECT_EQ(SelectPeak(peaks, 4, 0, 10), 1);  // middle 4.5
-  EXPECT_EQ(SelectPeak(peaks, 5, 9, 14), 0);
-  EXPECT_EQ(SelectPeak(peaks, 6, 0, 14), -1);
-  EXPECT_EQ(SelectPeak(peaks, -1, 0, 14), -1);
-  EXPECT_EQ(SelectPeak(EPeaksVector(), 5, 0, 14), -1);
 }
 
 TEST(HVConstraint, HorizontalOrVerticalThroughTheMiddle) {

@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <random>
 #include <string>
@@ -48,6 +49,16 @@ EImage<EBW8> FourEdges() {
 }
 
 }  // namespace
+
+TEST(Transition, PeakRecordLayout) {
+  // Five fields in this order, no padding: start, length, centre, amplitude, area.
+  static_assert(sizeof(EPeak) == 20, "EPeak is five 32-bit fields");
+  EXPECT_EQ(offsetof(EPeak, Start), 0u);
+  EXPECT_EQ(offsetof(EPeak, Length), 4u);
+  EXPECT_EQ(offsetof(EPeak, Center), 8u);
+  EXPECT_EQ(offsetof(EPeak, Amplitude), 12u);
+  EXPECT_EQ(offsetof(EPeak, Area), 16u);
+}
 
 TEST(Transition, DefaultsAndPlainAccessors) {
   Probe t;
@@ -503,6 +514,7 @@ TEST(Transition, BadSegmentsRegionsAndTypes) {
                              {INT_MAX, 3, INT_MIN, 4},
                              {INT_MIN, INT_MAX, INT_MAX, INT_MIN},
                              {INT_MAX, INT_MAX, INT_MAX, INT_MAX}};
+  int refused = 0;
   for (int hv = 0; hv < 2; ++hv)
     for (unsigned thickness : {1u, 4u, 7u})
       for (int rectangular = 0; rectangular < 2; ++rectangular)
@@ -512,17 +524,19 @@ TEST(Transition, BadSegmentsRegionsAndTypes) {
           t.SetTransitionRectangularSamplingArea(rectangular);
           t.Measure(&image, s[0], s[1], s[2], s[3]);
           if (EGetError() != E_OK) {
-            // Only a profile too long to hold may be refused.
+            // Only a profile too long to hold (2^32 samples) may be refused.
+            ++refused;
             EXPECT_EQ(EGetError(), E_ERROR_ALLOCATION_FAILED);
             const std::string trace = EGetErrorTrace();
             EXPECT_EQ(trace.substr(trace.size() - 29), "EPointMeasure::SampleProfile\n");
             EOk();
           }
-          EXPECT_LE(t.GetProfile().GetNumElements(), 1u << 24);
+          EXPECT_LE(t.GetProfile().GetNumElements(), 1u << 22);
           if (s[0] != INT_MIN && s[0] != INT_MAX) {
             EXPECT_EQ(t.GetValid(), 0);
           }
         }
+  EXPECT_GT(refused, 0);
   // A detached region or an empty image has no pixels: empty profile, no error.
   EROI<EBW8> detached;
   EImage<EBW8> empty;
@@ -546,6 +560,29 @@ TEST(Transition, BadSegmentsRegionsAndTypes) {
   EXPECT_EQ(EGetError(), E_ERROR_INVALID_PARAMETER);
   EXPECT_STREQ(EGetErrorTrace(), "ETransition::Measure\n");
   EXPECT_EQ(t.GetNumPeaks(), 0u);
+  EXPECT_EQ(t.GetValid(), 0);
+  EOk();
+}
+
+TEST(Transition, LongSegmentsReplicateTheImageEndsUpToTheLengthLimit) {
+  EImage<EBW8> image = FourEdges();
+  Probe t;
+  t.SetTransitionChoice(GGE_ALL_PEAKS);
+  EOk();
+  // Two million samples, sixty of them on the image: found, and mapped back to the image.
+  t.Measure(&image, -1000000, 3, 1000000, 3);
+  EXPECT_EQ(EGetError(), E_OK);
+  ASSERT_EQ(t.GetProfile().GetNumElements(), 2000001u);
+  EXPECT_EQ(t.GetProfile()[0], 20u);
+  EXPECT_EQ(t.GetProfile()[2000000], 60u);
+  ASSERT_EQ(t.GetNumPeaks(), 4u);
+  // A float centre near 10^6 resolves 1/16 pixel.
+  EXPECT_NEAR(t.GetMeasuredPoint(2).GetX(), 29.5f, 0.07f);
+  // Beyond 2^22 samples the profile is refused as one that cannot be sized.
+  t.Measure(&image, -3000000, 3, 3000000, 3);
+  EXPECT_EQ(EGetError(), E_ERROR_ALLOCATION_FAILED);
+  EXPECT_STREQ(EGetErrorTrace(), "EPointMeasure::SampleProfile\n");
+  EXPECT_EQ(t.GetProfile().GetNumElements(), 0u);
   EXPECT_EQ(t.GetValid(), 0);
   EOk();
 }

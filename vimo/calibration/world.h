@@ -17,9 +17,9 @@ struct EListItem;
 struct ELandmark {
   EPoint SensorPoint;
   EPoint WorldPoint;
-  int Matched = 0;                       // non-zero: the world point is known
-  int Neighbour[4] = {-1, -1, -1, -1};   // grid links: +X, one Y direction, -X, the other
-  EListItem* Item = nullptr;             // caller's reference, never dereferenced
+  int Matched = 0;                      // non-zero: the world point is known
+  int Neighbour[4] = {-1, -1, -1, -1};  // grid links: +X, one Y direction, -X, the other
+  EListItem* Item = nullptr;            // caller's reference, never dereferenced
 };
 
 // The landmark vector with its own file format (signature, count, 64-byte records).
@@ -84,13 +84,16 @@ class EWorld : public EFrame {
   EWorld& operator=(const EWorld& other);
   ~EWorld() override;
   EWorld* CopyTo(EWorld* dest) const;
-  EPoint* CreatePointClone() const override;
+  EPoint* CreatePointClone() override;
 
-  // Persistence of the world record (the landmarks are not part of it).
+  // The world record (the landmarks are not part of it). The stream form reports failures
+  // through the error state and a failed read changes nothing; the serializer form accepts only
+  // a file-stream serializer (exception 1111 otherwise).
   void Serialize(FILE* stream, int mode, unsigned int version) override;
   void Serialize(ESerializer* serializer, unsigned int version) override;
 
-  // Parameters. Each setter invalidates the model.
+  // Parameters. Each setter invalidates the model. Code that changes the inherited placement
+  // through EFrame or EPoint directly must call Invalidate() itself.
   void SetSensorSize(int width, int height);
   void SetFieldSize(float width, float height);
   void SetResolution(float x, float y);
@@ -98,7 +101,9 @@ class EWorld : public EFrame {
   void SetAngle(float angle, int unused = 0);
   void SetScale(float scale);
   void SetCenter(float x, float y);
-  void SetCenter(EPoint center);
+  void SetCenter(const EPoint& center);
+  // Centre, angle (caller's unit; "skewed" follows it as in SetAngle) and scale at once.
+  void Set(const EPoint& center, float angle, float scale);
   void SetPerspective(float tiltX, float tiltY, float strength);
   void SetDistortion(float k, float k2);
   void SetOpticalCenter(float x, float y);

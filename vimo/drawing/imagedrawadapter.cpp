@@ -6,11 +6,7 @@
 
 #include "vimo/drawing/bitmapfont.h"
 #include "vimo/drawing/drawsupport.h"
-
-#if __has_include("vimo/geometry/point.h")
 #include "vimo/geometry/point.h"
-#define VIMO_DRAWING_HAVE_EPOINT 1
-#endif
 
 namespace Quarnel {
 
@@ -376,7 +372,6 @@ void ImageDrawAdapter::Polygon(const char* name, const EPoint* points, int count
     Fail(name);
     return;
   }
-#ifdef VIMO_DRAWING_HAVE_EPOINT
   std::vector<int64_t> px, py;
   try {
     px.resize(static_cast<size_t>(count));
@@ -427,10 +422,6 @@ void ImageDrawAdapter::Polygon(const char* name, const EPoint* points, int count
     int j = i + 1 == count ? 0 : i + 1;
     Line(c, px[i], py[i], px[j], py[j], o);
   }
-#else
-  (void)outline;
-  (void)fill;
-#endif
 }
 
 void ImageDrawAdapter::DrawText(const char* text, int x, int y, const DrawColor& color) {

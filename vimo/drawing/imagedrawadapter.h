@@ -30,7 +30,7 @@ namespace Quarnel {
 // - An arc keeps the outline pixels whose parametric angle atan2(dy / b, dx / a) lies between
 //   start and start + amplitude (y pointing down, so a positive amplitude turns clockwise on
 //   screen), plus the outline pixels nearest to the two end points centre + (a cos t, b sin t).
-// - Polygons round their points to the nearest integers; the fill takes the pixels whose centres
+// - Polygons round their points to the nearest integers (halves away from zero); the fill takes the pixels whose centres
 //   lie inside by the even-odd rule, then the outline is drawn over it.
 // - Opacity blends each channel as (1 - opacity) * old + opacity * new, rounded to the nearest
 //   integer with halves upwards.

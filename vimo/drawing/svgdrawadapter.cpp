@@ -6,11 +6,7 @@
 
 #include "vimo/drawing/bitmapfont.h"
 #include "vimo/drawing/drawsupport.h"
-
-#if __has_include("vimo/geometry/point.h")
 #include "vimo/geometry/point.h"
-#define VIMO_DRAWING_HAVE_EPOINT 1
-#endif
 
 namespace Quarnel {
 
@@ -215,7 +211,6 @@ void SvgDrawAdapter::Polygon(const char* name, const EPoint* points, int count,
     Fail(name);
     return;
   }
-#ifdef VIMO_DRAWING_HAVE_EPOINT
   std::string list;
   for (int i = 0; i < count; ++i) {
     double fx = points[i].GetX(), fy = points[i].GetY();
@@ -231,10 +226,6 @@ void SvgDrawAdapter::Polygon(const char* name, const EPoint* points, int count,
          (fill ? Colour(*fill, m_Background) : std::string("none")) + "\"" +
          (fill ? " fill-rule=\"evenodd\"" : "") + " stroke=\"" + Colour(outline, m_Pen) +
          "\" stroke-width=\"1\"/>");
-#else
-  (void)outline;
-  (void)fill;
-#endif
 }
 
 std::string SvgDrawAdapter::TextElement(const char* text, int x, int y,

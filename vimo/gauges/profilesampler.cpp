@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <new>
 #include <vector>
 
 namespace vimo_profile {
@@ -19,6 +20,16 @@ Wide FloorDiv(Wide a, Wide b) {  // b > 0
   return q;
 }
 Wide CeilDiv(Wide a, Wide b) { return -FloorDiv(-a, b); }
+
+// Below this major length every product of the digital-line arithmetic fits in 64 bits, which
+// avoids the slow 128-bit divisions on every ordinary profile.
+constexpr int64_t kNarrowLength = int64_t(1) << 30;
+
+int64_t FloorDiv64(int64_t a, int64_t b) {  // b > 0
+  int64_t q = a / b;
+  if (a % b != 0 && a < 0) --q;
+  return q;
+}
 
 int64_t Clamp(Wide v, int64_t lo, int64_t hi) {
   if (v < lo) return lo;
@@ -46,20 +57,48 @@ int32_t Saturate32(Wide v) {
 // Walks a digital line one sample at a time as an address offset into the root image.
 struct Walker {
   Walker(const DigitalLine& line, const RootView& image, int64_t start) {
-    offset = line.Y(start) * image.pitch + line.X(start);
-    majorDelta = line.xMajor ? line.majorStep : line.majorStep * image.pitch;
-    minorDelta = line.xMajor ? line.minorStep * image.pitch : line.minorStep;
     twoN = 2 * line.n;
     twoM = 2 * line.m;
-    rest = twoN > 0 ? static_cast<int64_t>((Wide(2) * start * line.m + line.bias) % twoN) : 0;
+    // Minor offset of the start sample and the remainder of its division, from one division.
+    int64_t minor = 0;
+    rest = 0;
+    if (start > 0 && line.m > 0) {
+      if (line.n < kNarrowLength) {
+        const int64_t numerator = 2 * start * line.m + line.bias;
+        minor = numerator / twoN;
+        rest = numerator % twoN;
+      } else {
+        const Wide numerator = Wide(2) * start * line.m + line.bias;
+        minor = static_cast<int64_t>(numerator / twoN);
+        rest = static_cast<int64_t>(numerator % twoN);
+      }
+    } else {
+      rest = line.bias;  // below 2n: the offset is 0
+    }
+    const int64_t major = line.majorStep * start, across = line.minorStep * minor;
+    const int64_t x = line.x0 + (line.xMajor ? major : across);
+    const int64_t y = line.y0 + (line.xMajor ? across : major);
+    offset = y * image.pitch + x;
+    majorDelta = line.xMajor ? line.majorStep : line.majorStep * image.pitch;
+    minorDelta = line.xMajor ? line.minorStep * image.pitch : line.minorStep;
   }
   void Step() {
     offset += majorDelta;
     rest += twoM;
     // One diagonal step when the accumulated minor advance reaches a pixel (m <= n).
-    const bool diagonal = rest >= twoN;
-    rest -= diagonal ? twoN : 0;
-    offset += diagonal ? minorDelta : 0;
+    // A mask rather than a branch: on a slanted line the diagonal steps are irregular.
+    const int64_t diagonal = -static_cast<int64_t>(rest >= twoN);
+    rest -= twoN & diagonal;
+    offset += minorDelta & diagonal;
+  }
+  // Two samples ahead: the remainder may pass one or two pixels (2m <= 2n).
+  void StepTwo() {
+    offset += 2 * majorDelta;
+    rest += 2 * twoM;
+    const int64_t once = -static_cast<int64_t>(rest >= twoN);
+    const int64_t twice = -static_cast<int64_t>(rest >= 2 * twoN);
+    rest -= (twoN & once) + (twoN & twice);
+    offset += (minorDelta & once) + (minorDelta & twice);
   }
   int64_t offset;
   int64_t majorDelta, minorDelta;
@@ -100,6 +139,7 @@ DigitalLine::DigitalLine(int ax0, int ay0, int ax1, int ay1, bool nearest) {
 
 int64_t DigitalLine::MinorOffset(int64_t i) const {
   if (n == 0) return 0;
+  if (n < kNarrowLength && i >= 0 && i < kNarrowLength) return (2 * i * m + bias) / (2 * n);
   return static_cast<int64_t>((Wide(2) * i * m + bias) / (Wide(2) * n));
 }
 
@@ -132,25 +172,34 @@ bool DigitalLine::Range(int64_t xlo, int64_t xhi, int64_t ylo, int64_t yhi, int6
   else
     AxisRange(x0, minorStep, xlo, xhi, a, b);
   if (m == 0) return a <= 0 && 0 <= b;
-  if (b < 0) return false;
-  if (a > 0) {
-    const Wide lowest = CeilDiv(Wide(2) * a * n - bias, Wide(2) * m);
-    first = std::max(first, Clamp(lowest, 0, n + 1));
+  // Offsets run from 0 to m: clamping the bounds there keeps the products small.
+  if (b < 0 || a > m) return false;
+  a = std::max<int64_t>(a, 0);
+  b = std::min(b, m);
+  // No division when the line stays within the minor bounds, as it does in most profiles.
+  int64_t lowest = 0, highest = n;
+  if (n < kNarrowLength) {
+    if (a > 0) lowest = -FloorDiv64(bias - 2 * a * n, 2 * m);
+    if (b < m) highest = FloorDiv64(2 * (b + 1) * n - bias - 1, 2 * m);
+  } else {
+    lowest = Clamp(CeilDiv(Wide(2) * a * n - bias, Wide(2) * m), 0, n + 1);
+    highest = Clamp(FloorDiv(Wide(2) * (Wide(b) + 1) * n - bias - 1, Wide(2) * m), -1, n);
   }
-  const Wide highest = FloorDiv(Wide(2) * (Wide(b) + 1) * n - bias - 1, Wide(2) * m);
-  last = std::min(last, Clamp(highest, -1, n));
+  first = std::max(first, lowest);
+  last = std::min(last, highest);
   return first <= last;
 }
 
 RootView::RootView(const EROI<EBW8>* roi) {
   if (roi == nullptr) return;
   const EGenericROI* root = roi->GetRoot();
-  if (root == nullptr || root->IsVoid()) return;
-  base = static_cast<const EROI<EBW8>*>(root)->GetImagePtr(0, 0);
+  if (root == nullptr) return;
+  const uint8_t* pixels = root->GetBasePtr();  // null when the image has no pixels
+  if (pixels == nullptr) return;
   width = root->GetTotalWidth();
   height = root->GetTotalHeight();
   pitch = root->GetRowPitch();
-  if (base == nullptr || width <= 0 || height <= 0) base = nullptr;
+  if (width > 0 && height > 0) base = pixels;
 }
 
 SampleStatus SampleAxis(const RootView& image, const DigitalLine& line, unsigned thickness,
@@ -174,10 +223,18 @@ SampleStatus SampleAxis(const RootView& image, const DigitalLine& line, unsigned
   const EBW8* base = image.base;
   Walker walk(line, image, first);
   if (t == 1) {
-    for (int64_t i = first; i <= last; ++i) {
+    // Even and odd samples on two interleaved walks: two short dependency chains instead of
+    // one long one.
+    Walker odd = walk;
+    odd.Step();
+    int64_t i = first;
+    for (; i < last; i += 2) {
       out[i] = base[walk.offset];
-      walk.Step();
+      out[i + 1] = base[odd.offset];
+      walk.StepTwo();
+      odd.StepTwo();
     }
+    if (i == last) out[i] = base[walk.offset];
   } else {
     const int64_t across = line.xMajor ? image.pitch : 1;
     const int64_t back = half * across;
@@ -195,6 +252,10 @@ SampleStatus SampleAxis(const RootView& image, const DigitalLine& line, unsigned
 
 SampleStatus SampleRectangular(const RootView& image, const DigitalLine& line, unsigned thickness,
                                EBW32Vector& profile, int32_t& bandX, int32_t& bandY) {
+  if (thickness < 2) {
+    bandX = bandY = 0;
+    return SampleAxis(image, line, thickness, profile);
+  }
   const int64_t h = thickness / 2;
   // h steps along the segment's own digital line, each turned a quarter: (sx, sy) -> (-sy, sx).
   const int64_t majorSum = h * line.majorStep;
@@ -214,8 +275,20 @@ SampleStatus SampleRectangular(const RootView& image, const DigitalLine& line, u
   }
   if (!SizeProfile(profile, line.n + 1)) return kSampleCannotSize;
 
-  // Address deltas of the band offsets o_1 .. o_h; h is below the image size here.
-  std::vector<int64_t> deltas(static_cast<size_t>(h));
+  // Address deltas of the band offsets o_1 .. o_h. The weight limit keeps h below 2^22; most
+  // bands fit the local array.
+  int64_t local[16];
+  std::vector<int64_t> heap;
+  int64_t* deltas = local;
+  if (h > 16) {
+    try {
+      heap.resize(static_cast<size_t>(h));
+    } catch (const std::bad_alloc&) {
+      ESetError(E_ERROR_ALLOCATION_FAILED);
+      return kSampleCannotSize;
+    }
+    deltas = heap.data();
+  }
   {
     int64_t ox = 0, oy = 0;
     for (int64_t k = 1; k <= h; ++k) {
@@ -234,7 +307,7 @@ SampleStatus SampleRectangular(const RootView& image, const DigitalLine& line, u
 
   EBW32* out = profile.GetDataPtr();
   const EBW8* base = image.base;
-  const int64_t* d = deltas.data();
+  const int64_t* d = deltas;
   Walker walk(line, image, first);
   for (int64_t i = first; i <= last; ++i) {
     const EBW8* c = base + walk.offset;
@@ -268,16 +341,38 @@ bool Smooth(EBW32Vector& profile, unsigned smoothing, EINT32Vector& scratch) {
     return sum + (r - inside) * int64_t(p[n - 1]);
   };
   // Sliding sums over windows of half-width h (and h - 1 for even widths): one pass whatever
-  // the width, and no buffer beyond the profile's own size.
+  // the width, and no buffer beyond the profile's own size. Only the samples whose window
+  // crosses an end need the replication.
+  const int64_t inner = std::min(h, n), outer = std::max(inner, n - h - 1);
   int64_t wide = initial(h);
   if (smoothing & 1) {
-    for (int64_t i = 0; i < n; ++i) {
+    int64_t i = 0;
+    for (; i < inner; ++i) {
+      q[i] = static_cast<int32_t>(wide);
+      wide += at(i + h + 1) - at(i - h);
+    }
+    for (; i < outer; ++i) {
+      q[i] = static_cast<int32_t>(wide);
+      wide += int64_t(p[i + h + 1]) - int64_t(p[i - h]);
+    }
+    for (; i < n; ++i) {
       q[i] = static_cast<int32_t>(wide);
       wide += at(i + h + 1) - at(i - h);
     }
   } else {
     int64_t narrow = initial(h - 1);
-    for (int64_t i = 0; i < n; ++i) {
+    int64_t i = 0;
+    for (; i < inner; ++i) {
+      q[i] = static_cast<int32_t>((wide + narrow) >> 1);
+      wide += at(i + h + 1) - at(i - h);
+      narrow += at(i + h) - at(i - h + 1);
+    }
+    for (; i < outer; ++i) {
+      q[i] = static_cast<int32_t>((wide + narrow) >> 1);
+      wide += int64_t(p[i + h + 1]) - int64_t(p[i - h]);
+      narrow += int64_t(p[i + h]) - int64_t(p[i - h + 1]);
+    }
+    for (; i < n; ++i) {
       q[i] = static_cast<int32_t>((wide + narrow) >> 1);
       wide += at(i + h + 1) - at(i - h);
       narrow += at(i + h) - at(i - h + 1);
@@ -291,7 +386,12 @@ bool Smooth(EBW32Vector& profile, unsigned smoothing, EINT32Vector& scratch) {
 void Derive(const EBW32Vector& profile, EINT32Vector& derivative) {
   const uint32_t n = profile.GetNumElements();
   derivative.SetNumElements(n);
-  if (derivative.GetNumElements() != n || n == 0) return;
+  if (derivative.GetNumElements() != n) {
+    // Never leave a derivative of another profile behind.
+    derivative.Empty();
+    return;
+  }
+  if (n == 0) return;
   const EBW32* p = profile.GetDataPtr();
   int32_t* d = derivative.GetDataPtr();
   if (n == 1) {
@@ -306,48 +406,59 @@ void Derive(const EBW32Vector& profile, EINT32Vector& derivative) {
 
 namespace {
 
+// Turns the run [start, end] into a peak when it qualifies.
+void AddRun(uint32_t start, uint32_t end, uint32_t count, int64_t area, int64_t amplitude,
+            Wide moment, const RunLimits& limits, EPeaksVector& peaks) {
+  const bool incomplete = start == 0 || end == count - 1;
+  if (incomplete && !limits.keepIncomplete) return;
+  if (std::llabs(amplitude) < limits.minAmplitude || std::llabs(area) < limits.minArea) return;
+  EPeak peak;
+  peak.Start = start;
+  peak.Length = end - start + 1;
+  // Excess-weighted centroid: sum(i e_i) / sum(e_i) = (end + 1) - moment / area.
+  const bool narrow = moment >= INT64_MIN && moment <= INT64_MAX;
+  const double m = narrow ? double(static_cast<int64_t>(moment)) : double(moment);
+  const double center =
+      area != 0 ? double(end) + 1.0 - m / double(area) : 0.5 * (double(start) + double(end));
+  peak.Center = static_cast<float>(center);
+  const int64_t scale = limits.scale;
+  peak.Amplitude = Saturate32(scale == 1 ? amplitude : amplitude / scale);
+  peak.Area = Saturate32(scale == 1 ? area : area / scale);
+  peaks.AddElement(peak);
+}
+
+// One pass: quiet samples are skipped, each run accumulates its area, its largest excess and the
+// sum of its running areas.
 template <class T>
 void AnalyseRunsOf(const T* values, uint32_t count, const RunLimits& limits, EPeaksVector& peaks) {
   peaks.Empty();
   if (count == 0 || values == nullptr) return;
-  int sign = 0;  // of the run in progress
-  uint32_t start = 0;
-  int64_t area = 0, amplitude = 0;
-  Wide moment = 0;  // sum of the running areas
-  auto close = [&](uint32_t end) {
-    const bool incomplete = start == 0 || end == count - 1;
-    if (incomplete && !limits.keepIncomplete) return;
-    if (std::llabs(amplitude) < limits.minAmplitude || std::llabs(area) < limits.minArea) return;
-    EPeak peak;
-    peak.Start = start;
-    peak.Length = end - start + 1;
-    // Excess-weighted centroid: sum(i e_i) / sum(e_i) = (end + 1) - moment / area.
-    const double center = area != 0 ? double(end) + 1.0 - double(moment) / double(area)
-                                    : 0.5 * (double(start) + double(end));
-    peak.Center = static_cast<float>(center);
-    peak.Amplitude = Saturate32(amplitude / limits.scale);
-    peak.Area = Saturate32(area / limits.scale);
-    peaks.AddElement(peak);
-  };
-  for (uint32_t i = 0; i < count; ++i) {
-    const int64_t v = static_cast<int64_t>(values[i]);
-    const int cls = v > limits.high ? 1 : (v < limits.low ? -1 : 0);
-    if (cls != sign) {
-      if (sign != 0) close(i - 1);
-      sign = cls;
-      start = i;
-      area = 0;
-      amplitude = 0;
-      moment = 0;
+  const int64_t low = limits.low, high = limits.high;
+  uint32_t i = 0;
+  while (i < count) {
+    int64_t v = static_cast<int64_t>(values[i]);
+    if (v <= high && v >= low) {
+      ++i;
+      continue;
     }
-    if (cls != 0) {
-      const int64_t excess = v - (cls > 0 ? limits.high : limits.low);
+    // A sample beyond both limits (only when low > high) counts as positive.
+    const bool positive = v > high;
+    const int64_t limit = positive ? high : low;
+    const uint32_t start = i;
+    int64_t area = 0, amplitude = 0;
+    Wide moment = 0;
+    for (;;) {
+      const int64_t excess = v - limit;
       area += excess;
       moment += area;
-      if (std::llabs(excess) > std::llabs(amplitude)) amplitude = excess;
+      if (positive ? excess > amplitude : excess < amplitude) amplitude = excess;
+      if (++i == count) break;
+      v = static_cast<int64_t>(values[i]);
+      if (positive ? v <= high : (v >= low || v > high)) break;
     }
+    // A run that ends on a sample beyond the other limit hands that sample to the next run.
+    AddRun(start, i - 1, count, area, amplitude, moment, limits, peaks);
   }
-  if (sign != 0) close(count - 1);
 }
 
 }  // namespace

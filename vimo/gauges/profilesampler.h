@@ -14,9 +14,9 @@ namespace vimo_profile {
 // Largest Thickness x Smoothing weight whose sums of 8-bit grey levels, and the differences of
 // those sums, still fit in a signed 32-bit integer.
 constexpr uint64_t kMaxSampleWeight = 0x7FFFFFFF / 255;
-// Longest profile a measurement builds (64 MB per vector); a longer one is reported as a
-// profile that cannot be sized.
-constexpr int64_t kMaxProfileSamples = int64_t(1) << 24;
+// Longest profile a measurement builds (16 MB per vector, beyond the diagonal of any image the
+// core library holds); a longer one is reported as a profile that cannot be sized.
+constexpr int64_t kMaxProfileSamples = int64_t(1) << 22;
 
 // The pixels of the segment from (x0, y0) to (x1, y1): sample i lies at offset i along the major
 // axis and MinorOffset(i) along the minor axis, both in the direction of the segment.

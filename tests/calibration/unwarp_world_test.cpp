@@ -7,6 +7,7 @@
 #include <random>
 #include <string>
 
+#include "unwarp_reference.h"
 #include "vimo/calibration/world.h"
 #include "vimo/core/core.h"
 
@@ -33,11 +34,6 @@ bool SameImage(EROI<T>& a, EROI<T>& b) {
   return true;
 }
 
-uint8_t Channel(EBW8 p, int) { return p; }
-uint8_t Channel(EC24 p, int k) { return k == 0 ? p.C0 : k == 1 ? p.C1 : p.C2; }
-void SetChannel(EBW8& p, int, uint8_t v) { p = v; }
-void SetChannel(EC24& p, int k, uint8_t v) { (k == 0 ? p.C0 : k == 1 ? p.C1 : p.C2) = v; }
-
 // The output pixel (i, j) computed from the world's own WorldToSensor and the sampling rules.
 template <class T>
 T Expected(const EWorld& world, const EROI<T>& src, int i, int j, int interpolate) {
@@ -45,25 +41,7 @@ T Expected(const EWorld& world, const EROI<T>& src, int i, int j, int interpolat
   float v = world.GetRatio() > 0 ? u : -u;
   EPoint P = world.WorldToSensor(EPoint((static_cast<float>(i) - world.GetOpticalCenterX()) * u,
                                         (static_cast<float>(j) - world.GetOpticalCenterY()) * v));
-  const int W = src.GetWidth(), H = src.GetHeight();
-  T out{};
-  if (!interpolate) {
-    double cx = std::floor(double(P.GetX()) + 0.5), cy = std::floor(double(P.GetY()) - 0.5);
-    if (cx >= 0 && cx < W && cy >= 0 && cy < H) out = src.GetPixel(int(cx), int(cy));
-    return out;
-  }
-  double fx = std::floor(256.0 * P.GetX()), fy = std::floor(256.0 * P.GetY());
-  if (!(fx >= 0 && fx < 256.0 * (W - 1) && fy >= 256 && fy < 256.0 * H)) return out;
-  int ix = int(fx) / 256, iy = int(fy) / 256;
-  uint32_t a = uint32_t(fx) % 256, c = uint32_t(fy) % 256;
-  for (int k = 0; k < int(sizeof(T)); ++k) {
-    uint32_t upper = Channel(src.GetPixel(ix, iy - 1), k) * (256 - a) +
-                     Channel(src.GetPixel(ix + 1, iy - 1), k) * a;
-    uint32_t lower =
-        Channel(src.GetPixel(ix, iy), k) * (256 - a) + Channel(src.GetPixel(ix + 1, iy), k) * a;
-    SetChannel(out, k, static_cast<uint8_t>((upper * (256 - c) + lower * c) >> 16));
-  }
-  return out;
+  return unwarp_reference::Sample(src, P.GetX(), P.GetY(), interpolate);
 }
 
 // Direct, table-driven and expected outputs of one world; returns the direct output.

@@ -53,40 +53,78 @@ Mapping MakeMapping(MapFunction map, const void* context, float opticalCenterX,
   return mapping;
 }
 
-ESubPixel64 NearestEntry(float X, float Y, const SourceLayout& source) {
+namespace {
+
+// The usable area of a source in the units each sampling compares in, computed once per call.
+struct EntryLimits {
+  double width, height;         // nearest: columns and rows
+  double bilinearX, bilinearY;  // bilinear: 256 (W - 1) and 256 H
+  int32_t pixelSize, pitch;
+  explicit EntryLimits(const SourceLayout& source)
+      : width(source.width),
+        height(source.height),
+        bilinearX(256.0 * (source.width - 1)),
+        bilinearY(256.0 * source.height),
+        pixelSize(source.pixelSize),
+        pitch(source.pitch) {}
+};
+
+inline ESubPixel64 Nearest(float X, float Y, const EntryLimits& limits) {
   // Exact in double; the comparisons also reject NaN and infinities before any conversion.
   double column = static_cast<double>(X) + 0.5;
   double row = static_cast<double>(Y) - 0.5;
-  if (!(column >= 0.0 && column < source.width && row >= 0.0 && row < source.height))
+  if (!(column >= 0.0 && column < limits.width && row >= 0.0 && row < limits.height))
     return MakeEntry(kNoSource, 0, 0);
   int32_t ix = static_cast<int32_t>(column);  // truncation is floor for non-negative values
   int32_t iy = static_cast<int32_t>(row);
-  return MakeEntry(ix * source.pixelSize + iy * source.pitch, 0, 0);
+  return MakeEntry(ix * limits.pixelSize + iy * limits.pitch, 0, 0);
 }
 
-ESubPixel64 BilinearEntry(float X, float Y, const SourceLayout& source) {
+inline ESubPixel64 Bilinear(float X, float Y, const EntryLimits& limits) {
   // Positions in 1/256 pixel; the scaling is exact in double.
   double fx = 256.0 * static_cast<double>(X);
   double fy = 256.0 * static_cast<double>(Y);
-  if (!(fx >= 0.0 && fx < 256.0 * (source.width - 1) && fy >= 256.0 && fy < 256.0 * source.height))
+  if (!(fx >= 0.0 && fx < limits.bilinearX && fy >= 256.0 && fy < limits.bilinearY))
     return MakeEntry(kNoSource, 0, 0);
   int32_t ix = static_cast<int32_t>(fx);
   int32_t iy = static_cast<int32_t>(fy);
-  return MakeEntry((ix >> 8) * source.pixelSize + (iy >> 8) * source.pitch,
+  return MakeEntry((ix >> 8) * limits.pixelSize + (iy >> 8) * limits.pitch,
                    static_cast<uint32_t>(ix & 255), static_cast<uint32_t>(iy & 255));
+}
+
+template <ESubPixel64 (*Entry)(float, float, const EntryLimits&)>
+void ComputeEntries(const Mapping& mapping, const SourceLayout& source, int j,
+                    ESubPixel64* entries) {
+  const EntryLimits limits(source);
+  const MapFunction map = mapping.map;
+  const void* const context = mapping.context;
+  const float ox = mapping.ox, u = mapping.u;
+  // Row and column positions are float counters, as the table and direct forms must agree.
+  const float y = (static_cast<float>(j) - mapping.oy) * mapping.v;
+  float column = 0.0f;
+  for (int i = 0; i < source.width; ++i, column += 1.0f) {
+    float X = 0.0f, Y = 0.0f;
+    map(context, (column - ox) * u, y, X, Y);
+    entries[i] = Entry(X, Y, limits);
+  }
+}
+
+}  // namespace
+
+ESubPixel64 NearestEntry(float X, float Y, const SourceLayout& source) {
+  return Nearest(X, Y, EntryLimits(source));
+}
+
+ESubPixel64 BilinearEntry(float X, float Y, const SourceLayout& source) {
+  return Bilinear(X, Y, EntryLimits(source));
 }
 
 void ComputeRow(const Mapping& mapping, const SourceLayout& source, int interpolate, int j,
                 ESubPixel64* entries) {
-  // Row and column positions are float counters, as the table and direct forms must agree.
-  float y = (static_cast<float>(j) - mapping.oy) * mapping.v;
-  float column = 0.0f;
-  for (int i = 0; i < source.width; ++i, column += 1.0f) {
-    float x = (column - mapping.ox) * mapping.u;
-    float X = 0.0f, Y = 0.0f;
-    mapping.map(mapping.context, x, y, X, Y);
-    entries[i] = interpolate ? BilinearEntry(X, Y, source) : NearestEntry(X, Y, source);
-  }
+  if (interpolate)
+    ComputeEntries<Bilinear>(mapping, source, j, entries);
+  else
+    ComputeEntries<Nearest>(mapping, source, j, entries);
 }
 
 RowSource MakeRowSource(const uint8_t* base, const SourceLayout& source, int interpolate) {
@@ -114,8 +152,7 @@ namespace {
 // ((p0 (256 - a) + p1 a) (256 - c) + (p2 (256 - a) + p3 a) c) >> 16, evaluated as
 // u << 8 + (l - u) c with u = p0 << 8 + (p1 - p0) a, which is the same integer in 32-bit
 // unsigned arithmetic (the wrap-around cancels) with three multiplications instead of six.
-inline uint32_t Bilinear(uint32_t p0, uint32_t p1, uint32_t p2, uint32_t p3, uint32_t a,
-                         uint32_t c) {
+inline uint32_t Blend(uint32_t p0, uint32_t p1, uint32_t p2, uint32_t p3, uint32_t a, uint32_t c) {
   uint32_t upper = (p0 << 8) + (p1 - p0) * a;
   uint32_t lower = (p2 << 8) + (p3 - p2) * a;
   return ((upper << 8) + (lower - upper) * c) >> 16;
@@ -304,7 +341,7 @@ void BilinearRow(const ESubPixel64* entries, int count, const RowSource& src, EB
     const uint8_t* p = base + ClampedOffset(raw, low, high, keep);
     uint32_t a = static_cast<uint32_t>(raw >> 32) & 255u;
     uint32_t c = static_cast<uint32_t>(raw >> 48) & 255u;
-    dst[i] = static_cast<EBW8>(Bilinear(p[-pitch], p[1 - pitch], p[0], p[1], a, c) & keep);
+    dst[i] = static_cast<EBW8>(Blend(p[-pitch], p[1 - pitch], p[0], p[1], a, c) & keep);
   }
 }
 
@@ -388,9 +425,9 @@ void BilinearRow(const ESubPixel64* entries, int count, const RowSource& src, EC
     const uint8_t* q = p - pitch;
     uint32_t a = static_cast<uint32_t>(raw >> 32) & 255u;
     uint32_t c = static_cast<uint32_t>(raw >> 48) & 255u;
-    out[0] = static_cast<uint8_t>(Bilinear(q[0], q[3], p[0], p[3], a, c) & keep);
-    out[1] = static_cast<uint8_t>(Bilinear(q[1], q[4], p[1], p[4], a, c) & keep);
-    out[2] = static_cast<uint8_t>(Bilinear(q[2], q[5], p[2], p[5], a, c) & keep);
+    out[0] = static_cast<uint8_t>(Blend(q[0], q[3], p[0], p[3], a, c) & keep);
+    out[1] = static_cast<uint8_t>(Blend(q[1], q[4], p[1], p[4], a, c) & keep);
+    out[2] = static_cast<uint8_t>(Blend(q[2], q[5], p[2], p[5], a, c) & keep);
   }
 }
 

@@ -358,11 +358,11 @@ void BilinearRow(const ESubPixel64* entries, int count, const RowSource& src, EC
 #if defined(__SSE2__)
   // Four pixels at a time. Each pixel's left and right neighbours are read as 32-bit words
   // (bytes 0-3 and 2-5 of the pair, so nothing past the right pixel is touched), blended in
-  // 16-bit lanes as in the grey kernel, the fourth lane of every pixel being ignored.
+  // 16-bit lanes, the fourth lane of every pixel being ignored.
   const __m128i vlow = _mm_set1_epi32(low), vhigh = _mm_set1_epi32(high);
-  const __m128i byte = _mm_set1_epi16(0xFF);
   const __m128i fraction = _mm_set1_epi32(0xFF);
   const __m128i zero = _mm_setzero_si128();
+  const __m128i k256 = _mm_set1_epi16(256), one = _mm_set1_epi16(1);
   alignas(16) int32_t offsets[4];
   alignas(16) uint32_t words[4];
   for (; i + 4 <= count; i += 4, out += 12) {
@@ -406,12 +406,14 @@ void BilinearRow(const ESubPixel64* entries, int count, const RowSource& src, EC
           _mm_add_epi16(_mm_slli_epi16(up0, 8), _mm_mullo_epi16(_mm_sub_epi16(up1, up0), ah));
       __m128i l =
           _mm_add_epi16(_mm_slli_epi16(lo0, 8), _mm_mullo_epi16(_mm_sub_epi16(lo1, lo0), ah));
-      __m128i uh = _mm_srli_epi16(u, 8), ulow = _mm_and_si128(u, byte);
-      __m128i lh = _mm_srli_epi16(l, 8), llow = _mm_and_si128(l, byte);
-      __m128i hi = _mm_add_epi16(_mm_slli_epi16(uh, 8), _mm_mullo_epi16(_mm_sub_epi16(lh, uh), ch));
-      __m128i lw =
-          _mm_add_epi16(_mm_slli_epi16(ulow, 8), _mm_mullo_epi16(_mm_sub_epi16(llow, ulow), ch));
-      value[half] = _mm_srli_epi16(_mm_add_epi16(hi, _mm_srli_epi16(lw, 8)), 8);
+      // (u (256 - c) + l c) >> 16 from the high and low halves of the two 32-bit products;
+      // the low halves carry into the result when their 16-bit sum wraps (it then differs
+      // from the saturated sum).
+      __m128i cu = _mm_sub_epi16(k256, ch);
+      __m128i lowU = _mm_mullo_epi16(u, cu), lowL = _mm_mullo_epi16(l, ch);
+      __m128i highs = _mm_add_epi16(_mm_mulhi_epu16(u, cu), _mm_mulhi_epu16(l, ch));
+      __m128i noCarry = _mm_cmpeq_epi16(_mm_adds_epu16(lowU, lowL), _mm_add_epi16(lowU, lowL));
+      value[half] = _mm_add_epi16(highs, _mm_add_epi16(noCarry, one));
     }
     __m128i packed = _mm_andnot_si128(noSource, _mm_packus_epi16(value[0], value[1]));
     _mm_store_si128(reinterpret_cast<__m128i*>(words), packed);

@@ -1,5 +1,6 @@
 // The vimo demo: walks through the library on synthetic images and writes its pictures into
 // the output folder given as the first argument.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -65,6 +66,33 @@ void ShowCalibration() {
               sensor.GetX(), sensor.GetY(), back.GetX(), back.GetY());
 }
 
+// A transition detector that measures along a pixel segment (gauges do this for each sample).
+class SegmentProbe : public ETransition {
+ public:
+  using ETransition::Measure;
+};
+
+// Finds a slanted step edge at a known sub-pixel position along a horizontal profile.
+void ShowTransition() {
+  std::printf("== transition detection\n");
+  const double slope = 0.25, offset = 80.3;  // edge x = offset + slope * y
+  EImage<EBW8> image(200, 100);
+  for (int y = 0; y < 100; ++y)
+    for (int x = 0; x < 200; ++x) {
+      // Area-weighted pixel: the fraction of [x - 0.5, x + 0.5] right of the edge is bright.
+      double edge = offset + slope * y;
+      double bright = std::min(1.0, std::max(0.0, x + 0.5 - edge));
+      image.SetPixel(static_cast<EBW8>(40 + 160 * bright + 0.5), x, y);
+    }
+  SegmentProbe probe;
+  probe.SetTransitionType(GGE_DARK_TO_BRIGHT);
+  probe.SetThickness(3);
+  probe.Measure(&image, 60, 50, 130, 50);
+  EPoint found = probe.GetMeasuredPoint();
+  std::printf("edge on row 50 at x = %.3f (true %.3f), %u peak(s), amplitude %d\n", found.GetX(),
+              offset + slope * 50, probe.GetNumPeaks(), probe.GetMeasuredPeak().Amplitude);
+}
+
 // A synthetic grey scene (a ramp with a dark disc) with an overlay drawn over it, saved as
 // PNG and as zoomable SVG.
 bool DrawOverlay(const std::string& folder) {
@@ -109,5 +137,6 @@ int main(int argc, char** argv) {
   std::string folder = argc > 1 ? argv[1] : ".";
   ShowGeometry();
   ShowCalibration();
+  ShowTransition();
   return DrawOverlay(folder) ? 0 : 1;
 }

@@ -7,6 +7,7 @@
 #include "vimo/drawing/drawadapter.h"
 #include "vimo/drawing/imagedrawadapter.h"
 #include "vimo/drawing/svgdrawadapter.h"
+#include "vimo/gauges/transition.h"
 #include "vimo/geometry/geometry.h"
 
 #endif

@@ -251,16 +251,25 @@ void NearestRow(const ESubPixel64* entries, int count, const RowSource& src, EC2
   }
   uint8_t* out = reinterpret_cast<uint8_t*>(dst);
   int i = 0;
+#if defined(__SSE2__)
   // Four pixels at a time, each read as two bytes and one (never past the pixel's last byte).
+  const __m128i vlow = _mm_set1_epi32(low), vhigh = _mm_set1_epi32(high);
+  alignas(16) int32_t offsets[4];
+  alignas(16) uint32_t noSource[4];
   for (; i + 4 <= count; i += 4, out += 12) {
+    const float* e = reinterpret_cast<const float*>(entries + i);
+    __m128i o = _mm_castps_si128(
+        _mm_shuffle_ps(_mm_loadu_ps(e), _mm_loadu_ps(e + 4), _MM_SHUFFLE(2, 0, 2, 0)));
+    _mm_store_si128(reinterpret_cast<__m128i*>(noSource), _mm_srai_epi32(o, 31));
+    _mm_store_si128(reinterpret_cast<__m128i*>(offsets), Clamp(o, vlow, vhigh));
     uint32_t w[4];
     for (int k = 0; k < 4; ++k) {
-      uint32_t keep;
-      const uint8_t* p = base + ClampedOffset(RawOf(entries + i + k), low, high, keep);
-      w[k] = (Load16(p) | (static_cast<uint32_t>(p[2]) << 16)) & keep;
+      const uint8_t* p = base + offsets[k];
+      w[k] = (Load16(p) | (static_cast<uint32_t>(p[2]) << 16)) & ~noSource[k];
     }
     StoreFourC24(out, w[0], w[1], w[2], w[3]);
   }
+#endif
   for (; i < count; ++i, out += 3) {
     uint32_t keep;
     const uint8_t* p = base + ClampedOffset(RawOf(entries + i), low, high, keep);

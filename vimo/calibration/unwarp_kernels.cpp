@@ -195,6 +195,18 @@ inline __m128i Clamp(__m128i x, __m128i low, __m128i high) {
   return _mm_or_si128(_mm_and_si128(above, high), _mm_andnot_si128(above, x));
 }
 
+// Writes four colour pixels given as the low three bytes of each 32-bit lane: twelve bytes.
+inline void StoreFourC24(uint8_t* out, __m128i pixels) {
+  // Close the gap inside each 64-bit half (pixel pairs of six bytes), then join the halves.
+  const __m128i low = _mm_set1_epi64x(0xFFFFFF), high = _mm_set1_epi64x(0xFFFFFF000000);
+  __m128i pairs =
+      _mm_or_si128(_mm_and_si128(pixels, low), _mm_and_si128(_mm_srli_epi64(pixels, 8), high));
+  __m128i joined = _mm_or_si128(_mm_move_epi64(pairs), _mm_slli_si128(_mm_srli_si128(pairs, 8), 6));
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(out), joined);
+  uint32_t last = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(joined, 8)));
+  std::memcpy(out + 8, &last, sizeof(last));
+}
+
 inline EightEntries LoadEight(const ESubPixel64* entries, __m128i low, __m128i high) {
   const float* e = reinterpret_cast<const float*>(entries);
   __m128 e0 = _mm_loadu_ps(e), e1 = _mm_loadu_ps(e + 4);
@@ -373,7 +385,6 @@ void BilinearRow(const ESubPixel64* entries, int count, const RowSource& src, EC
   const __m128i zero = _mm_setzero_si128();
   const __m128i k256 = _mm_set1_epi16(256), one = _mm_set1_epi16(1);
   alignas(16) int32_t offsets[4];
-  alignas(16) uint32_t words[4];
   for (; i + 4 <= count; i += 4, out += 12) {
     const float* e = reinterpret_cast<const float*>(entries + i);
     __m128 e0 = _mm_loadu_ps(e), e1 = _mm_loadu_ps(e + 4);
@@ -424,9 +435,7 @@ void BilinearRow(const ESubPixel64* entries, int count, const RowSource& src, EC
       __m128i noCarry = _mm_cmpeq_epi16(_mm_adds_epu16(lowU, lowL), _mm_add_epi16(lowU, lowL));
       value[half] = _mm_add_epi16(highs, _mm_add_epi16(noCarry, one));
     }
-    __m128i packed = _mm_andnot_si128(noSource, _mm_packus_epi16(value[0], value[1]));
-    _mm_store_si128(reinterpret_cast<__m128i*>(words), packed);
-    StoreFourC24(out, words[0], words[1], words[2], words[3]);
+    StoreFourC24(out, _mm_andnot_si128(noSource, _mm_packus_epi16(value[0], value[1])));
   }
 #endif
   for (; i < count; ++i, out += 3) {

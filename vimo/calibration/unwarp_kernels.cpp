@@ -243,7 +243,8 @@ void NearestRow(const ESubPixel64* entries, int count, const RowSource& src, EBW
     uint64_t pixels = 0;
     for (int k = 0; k < 8; ++k) pixels |= static_cast<uint64_t>(base[offsets[k]]) << (8 * k);
     __m128i noSource = _mm_packs_epi16(e.noSource, e.noSource);
-    __m128i value = _mm_andnot_si128(noSource, _mm_cvtsi64_si128(static_cast<int64_t>(pixels)));
+    __m128i value =
+        _mm_andnot_si128(noSource, _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&pixels)));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + i), value);
   }
 #endif

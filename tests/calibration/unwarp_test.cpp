@@ -257,6 +257,15 @@ TYPED_TEST(UnwarpForms, DestinationOverlappingTheSourceIsComputedFromTheOriginal
   ASSERT_EQ(EGetError(), E_OK);
   for (int j = 0; j < 17; ++j)
     for (int i = 0; i < 23; ++i) EXPECT_TRUE(dst.GetPixel(i, j) == expected.GetPixel(i, j));
+  // The table-driven form writing over its own source.
+  WindowedSource<TypeParam> again(23, 17, 9);
+  EImage<ESubPixel64> table(23, 17);
+  vimo_unwarp::SetupUnwarp(m, &table, &again.region, 1, "t");
+  vimo_unwarp::Unwarp(&table, &again.region, &again.region, 1, "t");
+  ASSERT_EQ(EGetError(), E_OK);
+  for (int j = 0; j < 17; ++j)
+    for (int i = 0; i < 23; ++i)
+      EXPECT_TRUE(again.region.GetPixel(i, j) == expected.GetPixel(i, j));
 }
 
 TYPED_TEST(UnwarpForms, CorruptedTableNeverReadsOutsideTheSource) {

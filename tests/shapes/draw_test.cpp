@@ -371,3 +371,51 @@ TEST_F(ShapeDrawing, WorldShapePickingAndCopies) {
   EXPECT_EQ(clone->GetNumDaughters(), 1u);
   EXPECT_TRUE(clone->IsWorld());
 }
+
+TEST_F(ShapeDrawing, WedgeHandlesFollowDraggingModeAndBreadth) {
+  EWedgeShape ring(0, 0, 20, 5, 0, 1);  // full circle, not of full breadth
+  ring.Attach(&world);
+  ring.SetDragable(1, 0);
+  ring.SetResizable(1, 0);
+  ring.Draw(&rec, INS_DRAW_NOMINAL, 0);
+  EXPECT_EQ(rec.Count("fill"), 4u);  // centre, origin, co-origin, co-end; no end on a ring
+  rec.calls.clear();
+  ring.SetDraggingMode(INS_DRAG_FROM_FIXED_POINT, 0);
+  ring.Draw(&rec, INS_DRAW_NOMINAL, 0);
+  EXPECT_EQ(rec.Count("fill"), 5u);  // centre, origin, middle, co-middle, end
+  rec.calls.clear();
+  EWedgeShape pie(EPoint(0, 0), 20, 0, 0, 90.0f);  // full breadth arc
+  pie.Attach(&world);
+  pie.SetDragable(1, 0);
+  pie.Draw(&rec, INS_DRAW_NOMINAL, 0);
+  EXPECT_EQ(rec.Count("fill"), 1u);  // neither rotatable nor resizable: the centre only
+  rec.calls.clear();
+  pie.SetRotatable(1, 0);
+  pie.Draw(&rec, INS_DRAW_NOMINAL, 0);
+  EXPECT_EQ(rec.Count("fill"), 3u);  // centre, origin, end
+}
+
+namespace {
+
+class CountingPoint : public EPointShape {
+ public:
+  int processed = 0;
+  void Process(EROI<EBW8>* roi, int daughters) override {
+    ++processed;
+    EShape::Process(roi, daughters);
+  }
+};
+
+}  // namespace
+
+TEST(ShapeRecursion, ProcessVisitsEveryDaughterOnlyWhenAsked) {
+  CountingPoint a, b, c;
+  b.Attach(&a);
+  c.Attach(&b);
+  a.Process(nullptr, 0);
+  EXPECT_EQ(a.processed, 1);
+  EXPECT_EQ(b.processed, 0);
+  a.Process(nullptr, 1);
+  EXPECT_EQ(b.processed, 1);
+  EXPECT_EQ(c.processed, 1);
+}

@@ -1,6 +1,7 @@
 // The vimo demo: walks through the library on synthetic images and writes its pictures into
 // the output folder given as the first argument.
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -28,9 +29,9 @@ void ShowGeometry() {
 }
 
 // Calibrates a world from landmarks seen through a tilted camera and maps a point both ways.
-void ShowCalibration() {
+void ShowCalibration(EWorld& camera, EWorld& world) {
   std::printf("== calibration\n");
-  EWorld camera;  // the "true" camera: 4 px/mm, y up, turned and tilted, with perspective
+  // The "true" camera: 4 px/mm, y up, turned and tilted, with perspective
   camera.SetSensorSize(640, 480);
   camera.SetCenter(330, 250);
   camera.SetScale(4);
@@ -39,7 +40,6 @@ void ShowCalibration() {
   camera.SetPerspective(12, -7, 0.004f);
   camera.SetCalibrationModes(E_CALIBRATION_SCALED | E_CALIBRATION_ANISOTROPIC |
                              E_CALIBRATION_SKEWED | E_CALIBRATION_TILTED);
-  EWorld world;
   world.SetSensorSize(640, 480);
   for (int row = -4; row <= 4; ++row)
     for (int column = -5; column <= 5; ++column) {
@@ -64,6 +64,33 @@ void ShowCalibration() {
   EPoint back = world.SensorToWorld(sensor);
   std::printf("world (40, -30) mm -> sensor (%.3f, %.3f) px -> world (%.4f, %.4f) mm\n",
               sensor.GetX(), sensor.GetY(), back.GetX(), back.GetY());
+}
+
+// Photographs a checkerboard through the tilted camera, then unwarps the photograph with the
+// calibrated world: the squares come out square again.
+bool ShowUnwarp(EWorld& camera, EWorld& world, const std::string& folder) {
+  std::printf("== unwarping\n");
+  EImage<EBW8> photo(640, 480);
+  for (int y = 0; y < 480; ++y)
+    for (int x = 0; x < 640; ++x) {
+      EPoint w = camera.SensorToWorld(EPoint(static_cast<float>(x), static_cast<float>(y)));
+      int cell =
+          static_cast<int>(std::floor(w.GetX() / 10)) + static_cast<int>(std::floor(w.GetY() / 10));
+      photo.SetPixel(static_cast<EBW8>((cell & 1) != 0 ? 60 : 200), x, y);
+    }
+  EImage<EBW8> unwarped(640, 480);
+  EImage<ESubPixel64> table(640, 480);
+  world.SetupUnwarp(&table, &photo, 1);        // the model is evaluated once per pixel, here
+  world.Unwarp(&table, &photo, &unwarped, 1);  // then each image costs a table walk
+  std::string before = folder + "/tilted.png", after = folder + "/unwarped.png";
+  photo.Save(before.c_str());
+  unwarped.Save(after.c_str());
+  if (EGetError() != E_OK) {
+    std::fprintf(stderr, "vimo_demo: unwarping failed: %s\n", EGetErrorText(EGetError()));
+    return false;
+  }
+  std::printf("wrote %s and %s\n", before.c_str(), after.c_str());
+  return true;
 }
 
 // A transition detector that measures along a pixel segment (gauges do this for each sample).
@@ -136,7 +163,9 @@ bool DrawOverlay(const std::string& folder) {
 int main(int argc, char** argv) {
   std::string folder = argc > 1 ? argv[1] : ".";
   ShowGeometry();
-  ShowCalibration();
+  EWorld camera, world;
+  ShowCalibration(camera, world);
+  if (!ShowUnwarp(camera, world, folder)) return 1;
   ShowTransition();
   return DrawOverlay(folder) ? 0 : 1;
 }

@@ -53,40 +53,78 @@ Mapping MakeMapping(MapFunction map, const void* context, float opticalCenterX,
   return mapping;
 }
 
-ESubPixel64 NearestEntry(float X, float Y, const SourceLayout& source) {
+namespace {
+
+// The usable area of a source in the units each sampling compares in, computed once per call.
+struct EntryLimits {
+  double width, height;         // nearest: columns and rows
+  double bilinearX, bilinearY;  // bilinear: 256 (W - 1) and 256 H
+  int32_t pixelSize, pitch;
+  explicit EntryLimits(const SourceLayout& source)
+      : width(source.width),
+        height(source.height),
+        bilinearX(256.0 * (source.width - 1)),
+        bilinearY(256.0 * source.height),
+        pixelSize(source.pixelSize),
+        pitch(source.pitch) {}
+};
+
+inline ESubPixel64 Nearest(float X, float Y, const EntryLimits& limits) {
   // Exact in double; the comparisons also reject NaN and infinities before any conversion.
   double column = static_cast<double>(X) + 0.5;
   double row = static_cast<double>(Y) - 0.5;
-  if (!(column >= 0.0 && column < source.width && row >= 0.0 && row < source.height))
+  if (!(column >= 0.0 && column < limits.width && row >= 0.0 && row < limits.height))
     return MakeEntry(kNoSource, 0, 0);
   int32_t ix = static_cast<int32_t>(column);  // truncation is floor for non-negative values
   int32_t iy = static_cast<int32_t>(row);
-  return MakeEntry(ix * source.pixelSize + iy * source.pitch, 0, 0);
+  return MakeEntry(ix * limits.pixelSize + iy * limits.pitch, 0, 0);
 }
 
-ESubPixel64 BilinearEntry(float X, float Y, const SourceLayout& source) {
+inline ESubPixel64 Bilinear(float X, float Y, const EntryLimits& limits) {
   // Positions in 1/256 pixel; the scaling is exact in double.
   double fx = 256.0 * static_cast<double>(X);
   double fy = 256.0 * static_cast<double>(Y);
-  if (!(fx >= 0.0 && fx < 256.0 * (source.width - 1) && fy >= 256.0 && fy < 256.0 * source.height))
+  if (!(fx >= 0.0 && fx < limits.bilinearX && fy >= 256.0 && fy < limits.bilinearY))
     return MakeEntry(kNoSource, 0, 0);
   int32_t ix = static_cast<int32_t>(fx);
   int32_t iy = static_cast<int32_t>(fy);
-  return MakeEntry((ix >> 8) * source.pixelSize + (iy >> 8) * source.pitch,
+  return MakeEntry((ix >> 8) * limits.pixelSize + (iy >> 8) * limits.pitch,
                    static_cast<uint32_t>(ix & 255), static_cast<uint32_t>(iy & 255));
+}
+
+template <ESubPixel64 (*Entry)(float, float, const EntryLimits&)>
+void ComputeEntries(const Mapping& mapping, const SourceLayout& source, int j,
+                    ESubPixel64* entries) {
+  const EntryLimits limits(source);
+  const MapFunction map = mapping.map;
+  const void* const context = mapping.context;
+  const float ox = mapping.ox, u = mapping.u;
+  // Row and column positions are float counters, as the table and direct forms must agree.
+  const float y = (static_cast<float>(j) - mapping.oy) * mapping.v;
+  float column = 0.0f;
+  for (int i = 0; i < source.width; ++i, column += 1.0f) {
+    float X = 0.0f, Y = 0.0f;
+    map(context, (column - ox) * u, y, X, Y);
+    entries[i] = Entry(X, Y, limits);
+  }
+}
+
+}  // namespace
+
+ESubPixel64 NearestEntry(float X, float Y, const SourceLayout& source) {
+  return Nearest(X, Y, EntryLimits(source));
+}
+
+ESubPixel64 BilinearEntry(float X, float Y, const SourceLayout& source) {
+  return Bilinear(X, Y, EntryLimits(source));
 }
 
 void ComputeRow(const Mapping& mapping, const SourceLayout& source, int interpolate, int j,
                 ESubPixel64* entries) {
-  // Row and column positions are float counters, as the table and direct forms must agree.
-  float y = (static_cast<float>(j) - mapping.oy) * mapping.v;
-  float column = 0.0f;
-  for (int i = 0; i < source.width; ++i, column += 1.0f) {
-    float x = (column - mapping.ox) * mapping.u;
-    float X = 0.0f, Y = 0.0f;
-    mapping.map(mapping.context, x, y, X, Y);
-    entries[i] = interpolate ? BilinearEntry(X, Y, source) : NearestEntry(X, Y, source);
-  }
+  if (interpolate)
+    ComputeEntries<Bilinear>(mapping, source, j, entries);
+  else
+    ComputeEntries<Nearest>(mapping, source, j, entries);
 }
 
 RowSource MakeRowSource(const uint8_t* base, const SourceLayout& source, int interpolate) {
@@ -114,8 +152,7 @@ namespace {
 // ((p0 (256 - a) + p1 a) (256 - c) + (p2 (256 - a) + p3 a) c) >> 16, evaluated as
 // u << 8 + (l - u) c with u = p0 << 8 + (p1 - p0) a, which is the same integer in 32-bit
 // unsigned arithmetic (the wrap-around cancels) with three multiplications instead of six.
-inline uint32_t Bilinear(uint32_t p0, uint32_t p1, uint32_t p2, uint32_t p3, uint32_t a,
-                         uint32_t c) {
+inline uint32_t Blend(uint32_t p0, uint32_t p1, uint32_t p2, uint32_t p3, uint32_t a, uint32_t c) {
   uint32_t upper = (p0 << 8) + (p1 - p0) * a;
   uint32_t lower = (p2 << 8) + (p3 - p2) * a;
   return ((upper << 8) + (lower - upper) * c) >> 16;
@@ -158,6 +195,18 @@ inline __m128i Clamp(__m128i x, __m128i low, __m128i high) {
   return _mm_or_si128(_mm_and_si128(above, high), _mm_andnot_si128(above, x));
 }
 
+// Writes four colour pixels given as the low three bytes of each 32-bit lane: twelve bytes.
+inline void StoreFourC24(uint8_t* out, __m128i pixels) {
+  // Close the gap inside each 64-bit half (pixel pairs of six bytes), then join the halves.
+  const __m128i low = _mm_set1_epi64x(0xFFFFFF), high = _mm_set1_epi64x(0xFFFFFF000000);
+  __m128i pairs =
+      _mm_or_si128(_mm_and_si128(pixels, low), _mm_and_si128(_mm_srli_epi64(pixels, 8), high));
+  __m128i joined = _mm_or_si128(_mm_move_epi64(pairs), _mm_slli_si128(_mm_srli_si128(pairs, 8), 6));
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(out), joined);
+  uint32_t last = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(joined, 8)));
+  std::memcpy(out + 8, &last, sizeof(last));
+}
+
 inline EightEntries LoadEight(const ESubPixel64* entries, __m128i low, __m128i high) {
   const float* e = reinterpret_cast<const float*>(entries);
   __m128 e0 = _mm_loadu_ps(e), e1 = _mm_loadu_ps(e + 4);
@@ -194,7 +243,8 @@ void NearestRow(const ESubPixel64* entries, int count, const RowSource& src, EBW
     uint64_t pixels = 0;
     for (int k = 0; k < 8; ++k) pixels |= static_cast<uint64_t>(base[offsets[k]]) << (8 * k);
     __m128i noSource = _mm_packs_epi16(e.noSource, e.noSource);
-    __m128i value = _mm_andnot_si128(noSource, _mm_cvtsi64_si128(static_cast<int64_t>(pixels)));
+    __m128i value =
+        _mm_andnot_si128(noSource, _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&pixels)));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + i), value);
   }
 #endif
@@ -214,16 +264,25 @@ void NearestRow(const ESubPixel64* entries, int count, const RowSource& src, EC2
   }
   uint8_t* out = reinterpret_cast<uint8_t*>(dst);
   int i = 0;
+#if defined(__SSE2__)
   // Four pixels at a time, each read as two bytes and one (never past the pixel's last byte).
+  const __m128i vlow = _mm_set1_epi32(low), vhigh = _mm_set1_epi32(high);
+  alignas(16) int32_t offsets[4];
+  alignas(16) uint32_t noSource[4];
   for (; i + 4 <= count; i += 4, out += 12) {
+    const float* e = reinterpret_cast<const float*>(entries + i);
+    __m128i o = _mm_castps_si128(
+        _mm_shuffle_ps(_mm_loadu_ps(e), _mm_loadu_ps(e + 4), _MM_SHUFFLE(2, 0, 2, 0)));
+    _mm_store_si128(reinterpret_cast<__m128i*>(noSource), _mm_srai_epi32(o, 31));
+    _mm_store_si128(reinterpret_cast<__m128i*>(offsets), Clamp(o, vlow, vhigh));
     uint32_t w[4];
     for (int k = 0; k < 4; ++k) {
-      uint32_t keep;
-      const uint8_t* p = base + ClampedOffset(RawOf(entries + i + k), low, high, keep);
-      w[k] = (Load16(p) | (static_cast<uint32_t>(p[2]) << 16)) & keep;
+      const uint8_t* p = base + offsets[k];
+      w[k] = (Load16(p) | (static_cast<uint32_t>(p[2]) << 16)) & ~noSource[k];
     }
     StoreFourC24(out, w[0], w[1], w[2], w[3]);
   }
+#endif
   for (; i < count; ++i, out += 3) {
     uint32_t keep;
     const uint8_t* p = base + ClampedOffset(RawOf(entries + i), low, high, keep);
@@ -304,7 +363,7 @@ void BilinearRow(const ESubPixel64* entries, int count, const RowSource& src, EB
     const uint8_t* p = base + ClampedOffset(raw, low, high, keep);
     uint32_t a = static_cast<uint32_t>(raw >> 32) & 255u;
     uint32_t c = static_cast<uint32_t>(raw >> 48) & 255u;
-    dst[i] = static_cast<EBW8>(Bilinear(p[-pitch], p[1 - pitch], p[0], p[1], a, c) & keep);
+    dst[i] = static_cast<EBW8>(Blend(p[-pitch], p[1 - pitch], p[0], p[1], a, c) & keep);
   }
 }
 
@@ -321,13 +380,12 @@ void BilinearRow(const ESubPixel64* entries, int count, const RowSource& src, EC
 #if defined(__SSE2__)
   // Four pixels at a time. Each pixel's left and right neighbours are read as 32-bit words
   // (bytes 0-3 and 2-5 of the pair, so nothing past the right pixel is touched), blended in
-  // 16-bit lanes as in the grey kernel, the fourth lane of every pixel being ignored.
+  // 16-bit lanes, the fourth lane of every pixel being ignored.
   const __m128i vlow = _mm_set1_epi32(low), vhigh = _mm_set1_epi32(high);
-  const __m128i byte = _mm_set1_epi16(0xFF);
   const __m128i fraction = _mm_set1_epi32(0xFF);
   const __m128i zero = _mm_setzero_si128();
+  const __m128i k256 = _mm_set1_epi16(256), one = _mm_set1_epi16(1);
   alignas(16) int32_t offsets[4];
-  alignas(16) uint32_t words[4];
   for (; i + 4 <= count; i += 4, out += 12) {
     const float* e = reinterpret_cast<const float*>(entries + i);
     __m128 e0 = _mm_loadu_ps(e), e1 = _mm_loadu_ps(e + 4);
@@ -369,16 +427,16 @@ void BilinearRow(const ESubPixel64* entries, int count, const RowSource& src, EC
           _mm_add_epi16(_mm_slli_epi16(up0, 8), _mm_mullo_epi16(_mm_sub_epi16(up1, up0), ah));
       __m128i l =
           _mm_add_epi16(_mm_slli_epi16(lo0, 8), _mm_mullo_epi16(_mm_sub_epi16(lo1, lo0), ah));
-      __m128i uh = _mm_srli_epi16(u, 8), ulow = _mm_and_si128(u, byte);
-      __m128i lh = _mm_srli_epi16(l, 8), llow = _mm_and_si128(l, byte);
-      __m128i hi = _mm_add_epi16(_mm_slli_epi16(uh, 8), _mm_mullo_epi16(_mm_sub_epi16(lh, uh), ch));
-      __m128i lw =
-          _mm_add_epi16(_mm_slli_epi16(ulow, 8), _mm_mullo_epi16(_mm_sub_epi16(llow, ulow), ch));
-      value[half] = _mm_srli_epi16(_mm_add_epi16(hi, _mm_srli_epi16(lw, 8)), 8);
+      // (u (256 - c) + l c) >> 16 from the high and low halves of the two 32-bit products;
+      // the low halves carry into the result when their 16-bit sum wraps (it then differs
+      // from the saturated sum).
+      __m128i cu = _mm_sub_epi16(k256, ch);
+      __m128i lowU = _mm_mullo_epi16(u, cu), lowL = _mm_mullo_epi16(l, ch);
+      __m128i highs = _mm_add_epi16(_mm_mulhi_epu16(u, cu), _mm_mulhi_epu16(l, ch));
+      __m128i noCarry = _mm_cmpeq_epi16(_mm_adds_epu16(lowU, lowL), _mm_add_epi16(lowU, lowL));
+      value[half] = _mm_add_epi16(highs, _mm_add_epi16(noCarry, one));
     }
-    __m128i packed = _mm_andnot_si128(noSource, _mm_packus_epi16(value[0], value[1]));
-    _mm_store_si128(reinterpret_cast<__m128i*>(words), packed);
-    StoreFourC24(out, words[0], words[1], words[2], words[3]);
+    StoreFourC24(out, _mm_andnot_si128(noSource, _mm_packus_epi16(value[0], value[1])));
   }
 #endif
   for (; i < count; ++i, out += 3) {
@@ -388,9 +446,9 @@ void BilinearRow(const ESubPixel64* entries, int count, const RowSource& src, EC
     const uint8_t* q = p - pitch;
     uint32_t a = static_cast<uint32_t>(raw >> 32) & 255u;
     uint32_t c = static_cast<uint32_t>(raw >> 48) & 255u;
-    out[0] = static_cast<uint8_t>(Bilinear(q[0], q[3], p[0], p[3], a, c) & keep);
-    out[1] = static_cast<uint8_t>(Bilinear(q[1], q[4], p[1], p[4], a, c) & keep);
-    out[2] = static_cast<uint8_t>(Bilinear(q[2], q[5], p[2], p[5], a, c) & keep);
+    out[0] = static_cast<uint8_t>(Blend(q[0], q[3], p[0], p[3], a, c) & keep);
+    out[1] = static_cast<uint8_t>(Blend(q[1], q[4], p[1], p[4], a, c) & keep);
+    out[2] = static_cast<uint8_t>(Blend(q[2], q[5], p[2], p[5], a, c) & keep);
   }
 }
 

@@ -50,9 +50,12 @@ ESubPixel64 BilinearEntry(float X, float Y, const SourceLayout& source);
 void ComputeRow(const Mapping& mapping, const SourceLayout& source, int interpolate, int j,
                 ESubPixel64* entries);
 
-// Row kernels: produce count output pixels from count table entries. src is the source
-// region's first pixel; every offset is clamped into the byte span of the source region, so a
-// corrupted entry cannot address memory outside it; negative offsets give black.
+// Row kernels: produce count output pixels from count table entries. src.base is the source
+// region's first pixel. Negative offsets give black. Every other offset is clamped so that all
+// the bytes a sample reads lie between the region's first and last pixel: entries made by
+// SetupUnwarp for this source are never changed by it, and a corrupted or foreign table cannot
+// read outside that span (at worst it reads pixels of the same image beside a window region).
+// Fractions are taken modulo 256.
 struct RowSource {
   const uint8_t* base = nullptr;
   int pitch = 0;
@@ -70,6 +73,8 @@ void BilinearRow(const ESubPixel64* entries, int count, const RowSource& src, EC
 // error state set and trace traced; nothing is written then. The source must be a non-void
 // region; the table and the destination must already have its width and height (they are
 // never resized). A destination overlapping the source is computed through a scratch image.
+// A table holds byte offsets for the row pitch of the source it was set up for; it is meant
+// for sources of that size, pixel type and pitch, and for the same interpolate value.
 void Unwarp(const Mapping& mapping, EROI<EBW8>* src, EROI<EBW8>* dst, int interpolate,
             const char* trace);
 void Unwarp(const Mapping& mapping, EROI<EC24>* src, EROI<EC24>* dst, int interpolate,

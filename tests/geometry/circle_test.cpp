@@ -203,6 +203,34 @@ TEST_F(GeometryTest, PointDistanceToCircleAndArc) {
   EXPECT_TRUE(std::isnan(EPoint(kNaN, 0).Distance(upper, 1)));
 }
 
+// Distance to an arc by brute force: the nearest of many points along it.
+float ArcDistanceBySampling(const EPoint& p, const ECircle& arc) {
+  float best = std::numeric_limits<float>::max();
+  for (int i = 0; i <= 4000; ++i)
+    best = std::min(best, p.Distance(arc.GetPoint(-1.0f + i / 2e3f)));
+  return best;
+}
+
+TEST_F(GeometryTest, PointDistanceToShortArcsBesideTheirEnds) {
+  // A quarter arc from (1, 0) to (0, 1): the point (-1, 0) lies on the circle but a quarter turn
+  // past the end, at sqrt 2 from the nearest end point.
+  ECircle quarter(EPoint(0, 0), 2.0f, 0.0f, 90.0f);
+  EXPECT_FLOAT_EQ(EPoint(-1, 0).Distance(quarter, 1), std::sqrt(2.0f));
+  EXPECT_FLOAT_EQ(EPoint(0, -1).Distance(quarter, 1), std::sqrt(2.0f));
+  EXPECT_FLOAT_EQ(EPoint(-1, 0).Distance(quarter, 0), 0.0f);
+  // Every direction around arcs of both senses and several spans, near and far from the circle.
+  for (float amplitude : {30.0f, -30.0f, 90.0f, -135.0f, 179.0f, 200.0f, -300.0f}) {
+    const ECircle arc(EPoint(2, -1), 6.0f, 40.0f, amplitude);
+    for (int k = 0; k < 36; ++k)
+      for (float radius : {0.5f, 2.9f, 3.0f, 4.5f, 9.0f}) {
+        const float a = k * 10.0f + 2.5f;
+        const EPoint p(2 + radius * std::cos(a * kPi / 180), -1 + radius * std::sin(a * kPi / 180));
+        EXPECT_NEAR(p.Distance(arc, 1), ArcDistanceBySampling(p, arc), 5e-3f)
+            << "amplitude " << amplitude << " direction " << a << " radius " << radius;
+      }
+  }
+}
+
 TEST_F(GeometryTest, PointProjectOnCircle) {
   ECircle c(EPoint(1, 1), 4.0f, 0.0f, 1);
   ExpectNear(EPoint(1, 11).Project(c), 1, 3);

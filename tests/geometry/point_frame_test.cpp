@@ -1,5 +1,6 @@
 #include <cmath>
 #include <limits>
+#include <random>
 
 #include "geometry_test_support.h"
 
@@ -350,6 +351,62 @@ TEST_F(GeometryTest, FitRecoversPlacementFromPairs) {
   EXPECT_NEAR(centreOnly.GetCenterX(), 5.0f, 1e-3f);
   EXPECT_EQ(centreOnly.GetScale(), 7.0f);
   EXPECT_EQ(centreOnly.GetAngle(), 0.0f);
+}
+
+namespace {
+
+// Least-squares solution of [Sxx Sxy Sx; Sxy Syy Sy; Sx Sy n] u = [Sxh Syh Sh], by Cramer's rule in
+// long double.
+void SolveBlock(const long double m[3][3], const long double r[3], long double u[3]) {
+  auto det = [](const long double a[3][3]) {
+    return a[0][0] * (a[1][1] * a[2][2] - a[1][2] * a[2][1]) -
+           a[0][1] * (a[1][0] * a[2][2] - a[1][2] * a[2][0]) +
+           a[0][2] * (a[1][0] * a[2][1] - a[1][1] * a[2][0]);
+  };
+  const long double d = det(m);
+  for (int k = 0; k < 3; ++k) {
+    long double c[3][3];
+    for (int i = 0; i < 3; ++i)
+      for (int j = 0; j < 3; ++j) c[i][j] = j == k ? r[i] : m[i][j];
+    u[k] = det(c) / d;
+  }
+}
+
+}  // namespace
+
+TEST_F(GeometryTest, FitOfPairsClusteredFarFromTheLocalOrigin) {
+  // Fiducials a few units apart, some thousand units from the local origin: the placement must
+  // be the least-squares one of the very pairs given, not one spoiled by rounding in the sums.
+  std::mt19937 rng(7);
+  for (float base : {100.0f, 1000.0f, 3000.0f}) {
+    std::uniform_real_distribution<float> spread(-10.0f, 10.0f);
+    EFrame truth(50, -20, 30, 2);
+    truth.ValidateFrame(nullptr);
+    EFrame::ResetFit();
+    long double m[3][3] = {}, rx[3] = {}, ry[3] = {};
+    for (int i = 0; i < 20; ++i) {
+      const EPoint l(base + spread(rng), base + spread(rng));
+      const EPoint g = truth.LocalToGlobal(l);
+      EFrame::AccumulateFit(g, l);
+      const long double row[3] = {l.GetX(), l.GetY(), 1};
+      for (int a = 0; a < 3; ++a) {
+        for (int b = 0; b < 3; ++b) m[a][b] += row[a] * row[b];
+        rx[a] += row[a] * g.GetX();
+        ry[a] += row[a] * g.GetY();
+      }
+    }
+    long double ux[3], uy[3];
+    SolveBlock(m, rx, ux);
+    SolveBlock(m, ry, uy);
+    EFrame fitted;
+    fitted.Fit(E_FRAME_FIT_SCALE | E_FRAME_FIT_ANGLE);
+    EXPECT_EQ(EGetError(), E_OK) << base;
+    EXPECT_NEAR(fitted.GetCenterX(), double(ux[2]), 1e-3) << base;
+    EXPECT_NEAR(fitted.GetCenterY(), double(uy[2]), 1e-3) << base;
+    EXPECT_NEAR(fitted.GetScale(), double(std::sqrt(ux[0] * ux[0] + ux[1] * ux[1])), 1e-5) << base;
+    EXPECT_NEAR(fitted.GetAngle(), double(-std::atan2(ux[1], ux[0]) * 180 / M_PI), 1e-4) << base;
+    EOk();
+  }
 }
 
 TEST_F(GeometryTest, FitWithTooFewPairsSets1050) {

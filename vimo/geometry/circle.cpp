@@ -163,14 +163,21 @@ float EPoint::Distance(const ECircle& circle, int arc) const {
   const EPoint k = circle.GetCenter();
   const EPoint pk = *this - k;
   if (arc != 0 && circle.GetFull() == 0) {
-    // The sense of the arc: the sign of its amplitude (origin before end when turning directly).
-    const int s = circle.GetAmplitude() > 0.0f ? 1 : 0;
-    const EPoint o = circle.GetOrg(), e = circle.GetEnd();
-    const int a = pk.Area(o - k) > 0.0f ? 1 : 0;
-    if (a == s) {
-      const int b = pk.Area(e - k) < 0.0f ? 1 : 0;
-      if (b == s) return std::min(Distance(o), Distance(e));
+    // The turn from the origin direction to the point's direction, taken in the arc's sense (the
+    // sign of its amplitude). Within the arc's span the nearest point of the arc lies on the
+    // point's own ray; outside it, the nearer end point is the nearest.
+    constexpr float kTurn = ECircle::kFullTurn;
+    const float amplitude = EToRadians(circle.GetAmplitude());
+    float turn = pk.Argument() - EToRadians(circle.GetOrgAngle());
+    if (amplitude > 0.0f) {
+      while (turn < 0.0f) turn += kTurn;
+      while (turn >= kTurn) turn -= kTurn;
+    } else {
+      while (turn > 0.0f) turn -= kTurn;
+      while (turn <= -kTurn) turn += kTurn;
     }
+    if (std::fabs(turn) > std::fabs(amplitude))
+      return std::min(Distance(circle.GetOrg()), Distance(circle.GetEnd()));
   }
   return std::fabs(pk.Modulus() - circle.GetRadius());
 }

@@ -12,14 +12,17 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr double kTwoPi = 2.0 * kPi;
 constexpr double kFloatPi = static_cast<double>(static_cast<float>(kPi));
 
-// The fit accumulator: normal matrix (6 x 6) and right-hand side of global = A local + b.
-float g_FitMatrix[36];
-float g_FitVector[6];
+// The fit accumulator: normal matrix (6 x 6) and right-hand side of global = A local + b. The
+// sums are kept in double precision: in single precision, pairs clustered far from the local
+// origin lose the translation to rounding (a few units apart a thousand units out, the centre
+// came out tens of units wrong) without any sign of trouble.
+double g_FitMatrix[36];
+double g_FitVector[6];
 
 // Trailing ratio of the last version-1 frame record read.
 float g_LoadedRatio = 1.0f;
 
-constexpr float kFitPivotTolerance = 1e-6f;
+constexpr double kFitPivotTolerance = 1e-6;
 
 }  // namespace
 
@@ -27,31 +30,32 @@ namespace {
 
 // The solver proper; returns false (with the error state set) when it stops. A pivot must exceed
 // `tolerance` times its original diagonal entry (0: the plain positivity test).
-bool Cholesky(float* matrix, unsigned int stride, float* vector, unsigned int n, float tolerance) {
+template <class T>
+bool Cholesky(T* matrix, unsigned int stride, T* vector, unsigned int n, T tolerance) {
   if (n == 0) return true;
   if (matrix == nullptr || vector == nullptr || stride < n) {
     ESetError(E_ERROR_INVALID_PARAMETER);
     ETraceError("SolvePositiveDefinite");
     return false;
   }
-  auto N = [matrix, stride](unsigned row, unsigned col) -> float& {
+  auto N = [matrix, stride](unsigned row, unsigned col) -> T& {
     return matrix[static_cast<size_t>(row) * stride + col];
   };
-  float small[16];
-  std::vector<float> large;
-  float* pivot = small;
+  T small[16];
+  std::vector<T> large;
+  T* pivot = small;
   if (n > 16) {
     large.resize(n);
     pivot = large.data();
   }
   for (unsigned k = 0; k < n; ++k) {
     for (unsigned i = k; i < n; ++i) {
-      const float diagonal = N(k, i);
-      float s = diagonal;
+      const T diagonal = N(k, i);
+      T s = diagonal;
       for (unsigned j = 0; j < k; ++j) s -= N(j, k) * N(j, i);
       if (i == k) {
         // NaN counts as a failed pivot too.
-        if (!(s > 0.0f) || !(s > tolerance * diagonal)) {
+        if (!(s > T(0)) || !(s > tolerance * diagonal)) {
           ESetError(E_ERROR_NOT_POSITIVE_DEFINITE);
           ETraceError("SolvePositiveDefinite");
           return false;
@@ -63,12 +67,12 @@ bool Cholesky(float* matrix, unsigned int stride, float* vector, unsigned int n,
     }
   }
   for (unsigned i = 0; i < n; ++i) {
-    float s = vector[i];
+    T s = vector[i];
     for (unsigned j = 0; j < i; ++j) s -= N(j, i) * vector[j];
     vector[i] = s / pivot[i];
   }
   for (unsigned i = n; i-- > 0;) {
-    float s = vector[i];
+    T s = vector[i];
     for (unsigned j = i + 1; j < n; ++j) s -= N(i, j) * vector[j];
     vector[i] = s / pivot[i];
   }
@@ -284,13 +288,13 @@ ELine EFrame::LocalToGlobal(const ELine& l) const {
 }
 
 void EFrame::ResetFit() {
-  for (float& value : g_FitMatrix) value = 0.0f;
-  for (float& value : g_FitVector) value = 0.0f;
+  for (double& value : g_FitMatrix) value = 0.0;
+  for (double& value : g_FitVector) value = 0.0;
 }
 
 void EFrame::AccumulateFit(const EPoint& global, const EPoint& local) {
-  const float r[3] = {local.GetX(), local.GetY(), 1.0f};
-  const float h[2] = {global.GetX(), global.GetY()};
+  const double r[3] = {local.GetX(), local.GetY(), 1.0};
+  const double h[2] = {global.GetX(), global.GetY()};
   // The two rows touch disjoint blocks: unknowns 0-2 for x, 3-5 for y.
   for (int row = 0; row < 2; ++row) {
     const int base = 3 * row;
@@ -303,17 +307,18 @@ void EFrame::AccumulateFit(const EPoint& global, const EPoint& local) {
 
 void EFrame::Fit(unsigned int flags) {
   // Solved on a copy so that the accumulator survives for further pairs or another Fit.
-  float matrix[36], u[6];
+  double matrix[36], u[6];
   std::memcpy(matrix, g_FitMatrix, sizeof(matrix));
   std::memcpy(u, g_FitVector, sizeof(u));
-  // In single precision the sums of collinear points rarely cancel to exactly 0: a pivot below a
-  // millionth of its diagonal is taken as the singular system it stands for.
+  // The sums of collinear points rarely cancel to exactly 0: a pivot below a millionth of its
+  // diagonal is taken as the singular system it stands for.
   if (!Cholesky(matrix, 6, u, 6, kFitPivotTolerance)) ETraceError("EFrame::Fit");
-  m_f32CenterX = u[2];
-  m_f32CenterY = u[5];
-  if (flags & E_FRAME_FIT_SCALE) m_f32Scale = std::sqrt(u[0] * u[0] + u[1] * u[1]);
+  m_f32CenterX = static_cast<float>(u[2]);
+  m_f32CenterY = static_cast<float>(u[5]);
+  if (flags & E_FRAME_FIT_SCALE)
+    m_f32Scale = static_cast<float>(std::sqrt(u[0] * u[0] + u[1] * u[1]));
   if (flags & E_FRAME_FIT_ANGLE)
-    m_f32Angle = (u[0] == 0.0f && u[1] == 0.0f) ? 0.0f : -std::atan2(u[1], u[0]);
+    m_f32Angle = (u[0] == 0.0 && u[1] == 0.0) ? 0.0f : static_cast<float>(-std::atan2(u[1], u[0]));
 }
 
 float EFrame::GetLoadedRatio() { return g_LoadedRatio; }

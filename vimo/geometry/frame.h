@@ -89,7 +89,8 @@ class EFrame : public EPoint {
 
   // Least-squares placement from point pairs through the single process-wide accumulator (one
   // fit at a time per process). ResetFit empties it; AccumulateFit adds one (global, local)
-  // pair; Fit solves a copy of it, so Fit may be repeated and more pairs added afterwards.
+  // pair; Fit solves a copy of it, so Fit may be repeated and more pairs added afterwards. The
+  // sums and the solution are kept in double precision; the results are stored as floats.
   static void ResetFit();
   static void AccumulateFit(const EPoint& global, const EPoint& local);
   // Sets the centre always, the scale with flag 4 and the angle with flag 16. Fewer than three

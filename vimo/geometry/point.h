@@ -85,7 +85,7 @@ class EPoint {
   // length 0 gives the distance to its single point.
   float Distance(const ELine& line, int segment) const;
   // Distance to the circle, or to the arc when arc is non-zero and the circle is not full: a
-  // point beyond the arc's ends measures to the nearer end.
+  // point whose direction from the centre lies outside the arc's span measures to the nearer end.
   float Distance(const ECircle& circle, int arc) const;
   // Foot of the perpendicular on the infinite line (well defined for a line of length 0 too).
   EPoint Project(const ELine& line) const;

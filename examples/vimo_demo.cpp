@@ -66,10 +66,8 @@ void ShowCalibration(EWorld& camera, EWorld& world) {
               sensor.GetX(), sensor.GetY(), back.GetX(), back.GetY());
 }
 
-// Photographs a checkerboard through the tilted camera, then unwarps the photograph with the
-// calibrated world: the squares come out square again.
-bool ShowUnwarp(EWorld& camera, EWorld& world, const std::string& folder) {
-  std::printf("== unwarping\n");
+// A checkerboard of 10 mm squares as the camera sees it.
+EImage<EBW8> PhotographCheckerboard(EWorld& camera) {
   EImage<EBW8> photo(640, 480);
   for (int y = 0; y < 480; ++y)
     for (int x = 0; x < 640; ++x) {
@@ -78,6 +76,13 @@ bool ShowUnwarp(EWorld& camera, EWorld& world, const std::string& folder) {
           static_cast<int>(std::floor(w.GetX() / 10)) + static_cast<int>(std::floor(w.GetY() / 10));
       photo.SetPixel(static_cast<EBW8>((cell & 1) != 0 ? 60 : 200), x, y);
     }
+  return photo;
+}
+
+// Unwarps the photograph of the checkerboard with the calibrated world: the squares come out
+// square again.
+bool ShowUnwarp(EWorld& world, EImage<EBW8>& photo, const std::string& folder) {
+  std::printf("== unwarping\n");
   EImage<EBW8> unwarped(640, 480);
   EImage<ESubPixel64> table(640, 480);
   world.SetupUnwarp(&table, &photo, 1);        // the model is evaluated once per pixel, here
@@ -90,6 +95,53 @@ bool ShowUnwarp(EWorld& camera, EWorld& world, const std::string& folder) {
     return false;
   }
   std::printf("wrote %s and %s\n", before.c_str(), after.c_str());
+  return true;
+}
+
+// A tool tree in a world shape calibrated from the same landmarks: a frame holding a 4 x 3
+// rectangle grid of circles and a line of five points, all in millimetres, drawn over the
+// photograph through the perspective calibration.
+bool ShowShapeTree(EWorld& camera, EImage<EBW8>& photo, const std::string& folder) {
+  std::printf("== shape tree\n");
+  EWorldShape world;
+  world.SetSensorSize(640, 480);
+  for (int row = -4; row <= 4; ++row)
+    for (int column = -5; column <= 5; ++column) {
+      EPoint grid(column * 12.5f, row * 12.5f);
+      world.AddLandmark(camera.WorldToSensor(grid), grid);
+    }
+  world.Calibrate(E_CALIBRATION_SCALED | E_CALIBRATION_ANISOTROPIC | E_CALIBRATION_SKEWED |
+                  E_CALIBRATION_TILTED);
+  EFrameShape board(-30, -20, 0, 1, 20, 20);  // the board's origin, 30 mm left, 20 mm down
+  board.Attach(&world);
+  board.SetName("board");
+  board.SetLabeled(1, 0);
+  ERectangleShape grid(40, 20, 60, 30, 0);  // centre (40, 20) mm in the board, 60 x 30 mm
+  grid.Attach(&board);
+  grid.SetAutoArrange(1, 0);
+  ECircleShape hole(0, 0, 8, 0, 1);  // 8 mm holes, cloned into the grid's 4 x 3 slots
+  hole.Clone(&grid, 4, 3, 0);
+  ELineShape rail(40, 45, 60, 0);
+  rail.Attach(&board);
+  rail.SetAutoArrange(1, 0);
+  EPointShape marks[5];
+  for (EPointShape& mark : marks) mark.Attach(&rail);
+  EPoint corner = grid.LocalToSensor(EPoint(30, 15));
+  std::printf("grid corner (30, 15) mm of the rectangle -> sensor (%.2f, %.2f) px\n", corner.GetX(),
+              corner.GetY());
+
+  EImage<EC24> overlay(640, 480);
+  Quarnel::ImageDrawAdapter draw(&overlay);
+  draw.DrawImage(&photo, 0, 0, 1.0, Quarnel::DefaultColor);
+  draw.SetPenColor(Quarnel::RedColor);
+  world.Draw(&draw, INS_DRAW_NOMINAL, 1);
+  std::string path = folder + "/shape_tree.png";
+  overlay.Save(path.c_str());
+  if (EGetError() != E_OK) {
+    std::fprintf(stderr, "vimo_demo: shape tree failed: %s\n", EGetErrorText(EGetError()));
+    return false;
+  }
+  std::printf("wrote %s\n", path.c_str());
   return true;
 }
 
@@ -165,7 +217,9 @@ int main(int argc, char** argv) {
   ShowGeometry();
   EWorld camera, world;
   ShowCalibration(camera, world);
-  if (!ShowUnwarp(camera, world, folder)) return 1;
+  EImage<EBW8> photo = PhotographCheckerboard(camera);
+  if (!ShowUnwarp(world, photo, folder)) return 1;
+  if (!ShowShapeTree(camera, photo, folder)) return 1;
   ShowTransition();
   return DrawOverlay(folder) ? 0 : 1;
 }

@@ -3,11 +3,19 @@
 #define VIMO_VIMO_H
 
 #include "vimo/calibration/world.h"
+#include "vimo/calibration/worldshape.h"
 #include "vimo/core/core.h"
 #include "vimo/drawing/drawadapter.h"
 #include "vimo/drawing/imagedrawadapter.h"
 #include "vimo/drawing/svgdrawadapter.h"
 #include "vimo/gauges/transition.h"
 #include "vimo/geometry/geometry.h"
+#include "vimo/shapes/circleshape.h"
+#include "vimo/shapes/frameshape.h"
+#include "vimo/shapes/lineshape.h"
+#include "vimo/shapes/pointshape.h"
+#include "vimo/shapes/rectangleshape.h"
+#include "vimo/shapes/shape.h"
+#include "vimo/shapes/wedgeshape.h"
 
 #endif

@@ -1,10 +1,12 @@
-// Shared helpers of the geometry tests: unit-restoring fixture and record I/O through files.
+// Shared helpers of the geometry tests: unit-restoring fixture, point comparison, record I/O.
 #ifndef VIMO_TESTS_GEOMETRY_SUPPORT_H
 #define VIMO_TESTS_GEOMETRY_SUPPORT_H
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
+#include <limits>
 #include <vector>
 
 #include "test_support.h"
@@ -20,6 +22,7 @@ class GeometryTest : public ::testing::Test {
   }
   void TearDown() override {
     ESetAngleUnit(m_Unit);
+    EFrame::SetLoadedRatio(1.0f);
     EOk();
   }
 
@@ -28,6 +31,33 @@ class GeometryTest : public ::testing::Test {
 };
 
 namespace geometry_test {
+
+using vimo_test::PutF32;
+using vimo_test::PutU8;
+
+const float kPi = 3.14159265f;
+const float kTwoPi = 6.28318548f;
+const float kNaN = std::numeric_limits<float>::quiet_NaN();
+const float kInf = std::numeric_limits<float>::infinity();
+
+inline void ExpectNear(const EPoint& p, float x, float y, float tol = 1e-4f) {
+  EXPECT_NEAR(p.GetX(), x, tol);
+  EXPECT_NEAR(p.GetY(), y, tol);
+}
+inline void ExpectSame(const EPoint& p, const EPoint& q, float tol = 1e-4f) {
+  ExpectNear(p, q.GetX(), q.GetY(), tol);
+}
+
+// The code of the library exception the call throws, or 0 when it throws none.
+template <typename F>
+int ThrownCode(F&& call) {
+  try {
+    call();
+  } catch (const Quarnel::Vexlor::Exception& e) {
+    return e.GetCode();
+  }
+  return 0;
+}
 
 // A temporary stream holding the given bytes, rewound for reading.
 inline FILE* StreamWith(const std::vector<uint8_t>& bytes) {
@@ -48,14 +78,23 @@ inline std::vector<uint8_t> StreamBytes(FILE* f) {
   return bytes;
 }
 
+// The stream-form record of a shape.
+inline std::vector<uint8_t> Written(EPoint& shape) {
+  FILE* f = std::tmpfile();
+  shape.Serialize(f, 1, 4);
+  std::vector<uint8_t> bytes = StreamBytes(f);
+  std::fclose(f);
+  return bytes;
+}
+
 // Bytes of a frame record of version 2 (version 1 adds the trailing ratio).
 inline void PutFrame(std::vector<uint8_t>& b, float x, float y, float angle, float scale) {
-  vimo_test::PutU8(b, 2);
-  vimo_test::PutU8(b, 1);
-  vimo_test::PutF32(b, x);
-  vimo_test::PutF32(b, y);
-  vimo_test::PutF32(b, angle);
-  vimo_test::PutF32(b, scale);
+  PutU8(b, 2);
+  PutU8(b, 1);
+  PutF32(b, x);
+  PutF32(b, y);
+  PutF32(b, angle);
+  PutF32(b, scale);
 }
 
 // A stream opened read-only, so every write fails.

@@ -248,8 +248,11 @@ TEST(TransitionReference, RandomMeasurementsMatchTheDefinitions) {
   std::mt19937 rng(20261206);
   auto uniform = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
   int compared = 0, withPeaks = 0;
-  for (int round = 0; round < 5000; ++round) {
-    const int w = uniform(1, 40), h = uniform(1, 40);
+  for (int round = 0; round < 4000; ++round) {
+    // One round in eight has a band wider than the sampler's local table of 16 offsets.
+    const bool wide = uniform(0, 7) == 0;
+    const int w = wide ? uniform(40, 100) : uniform(1, 40),
+              h = wide ? uniform(40, 100) : uniform(1, 40);
     // Blocky images with a few strong edges, so that runs of every kind occur.
     EImage<EBW8> image(w, h);
     const int cell = uniform(1, 6);
@@ -262,7 +265,7 @@ TEST(TransitionReference, RandomMeasurementsMatchTheDefinitions) {
     p.hv = uniform(0, 4) == 0;
     p.rectangular = uniform(0, 3) != 0;
     p.keep = uniform(0, 1);
-    p.thickness = uniform(1, 25);
+    p.thickness = wide ? uniform(26, 45) : uniform(1, 25);
     p.smoothing = uniform(0, 12);
     p.threshold = uniform(0, 60);
     p.minAmplitude = uniform(0, 40);
@@ -326,6 +329,6 @@ TEST(TransitionReference, RandomMeasurementsMatchTheDefinitions) {
     ++compared;
     if (!r.peaks.empty()) ++withPeaks;
   }
-  EXPECT_EQ(compared, 5000);
-  EXPECT_GT(withPeaks, 250);
+  EXPECT_EQ(compared, 4000);
+  EXPECT_GT(withPeaks, 200);
 }

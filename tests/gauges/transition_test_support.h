@@ -21,8 +21,6 @@ namespace transition_test {
 // An ETransition whose protected measurement and record are callable.
 class Probe : public ETransition {
  public:
-  using ETransition::Analyse;
-  using ETransition::DeriveProfile;
   using ETransition::ETransition;
   using ETransition::GetTransitionRectangularSamplingArea;
   using ETransition::Measure;
@@ -33,7 +31,6 @@ class Probe : public ETransition {
   void SamplingSegment(int& x0, int& y0, int& x1, int& y1) const {
     x0 = m_n32SamplingX0, y0 = m_n32SamplingY0, x1 = m_n32SamplingX1, y1 = m_n32SamplingY1;
   }
-  void BandHalfExtent(int& x, int& y) const { x = m_n32BandHalfExtentX, y = m_n32BandHalfExtentY; }
   const ELine& ToleranceSegment() const { return m_ToleranceSegment; }
   const EPeaksVector& Peaks() const { return m_Peaks; }
 };
@@ -89,6 +86,13 @@ inline EImage<EBW8> SlantedEdgeImage(int width, int height, double angle, double
       image.SetPixel(static_cast<EBW8>(std::min(255.0, std::max(0.0, std::round(v)))), x, y);
     }
   return image;
+}
+
+// Four edges along x: +100 at 9.5, -60 at 19.5, +100 at 29.5, -100 at 39.5.
+inline EImage<EBW8> FourEdges() {
+  return ColumnImage(60, 8, [](int x) {
+    return x < 10 ? 20.0 : x < 20 ? 120.0 : x < 30 ? 60.0 : x < 40 ? 160.0 : 60.0;
+  });
 }
 
 }  // namespace transition_test

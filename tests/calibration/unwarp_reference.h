@@ -5,6 +5,8 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <random>
 
 #include "vimo/core/core.h"
 
@@ -37,6 +39,27 @@ T Sample(const EROI<T>& src, float X, float Y, int interpolate) {
     SetChannel(out, k, static_cast<uint8_t>((upper * (256 - c) + lower * c) >> 16));
   }
   return out;
+}
+
+// Random pixels, and whole-region comparison.
+template <class T>
+void FillRandom(EROI<T>* region, unsigned seed) {
+  std::mt19937 rng(seed);
+  for (int y = 0; y < region->GetHeight(); ++y)
+    for (int x = 0; x < region->GetWidth(); ++x) {
+      uint32_t r = rng();
+      T p;
+      std::memcpy(&p, &r, sizeof(T));
+      region->SetPixel(p, x, y);
+    }
+}
+template <class T>
+bool SameImage(const EROI<T>& a, const EROI<T>& b) {
+  if (a.GetWidth() != b.GetWidth() || a.GetHeight() != b.GetHeight()) return false;
+  for (int y = 0; y < a.GetHeight(); ++y)
+    for (int x = 0; x < a.GetWidth(); ++x)
+      if (!(a.GetPixel(x, y) == b.GetPixel(x, y))) return false;
+  return true;
 }
 
 }  // namespace unwarp_reference

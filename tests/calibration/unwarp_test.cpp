@@ -1,8 +1,7 @@
 // Unwarping kernels and their region checks, driven by simple stand-in mappings.
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstring>
+#include <functional>
 #include <limits>
 #include <random>
 #include <string>
@@ -51,22 +50,8 @@ Mapping Raw(const Affine* identity) {
 const Affine kIdentity = {1, 0, 0, 1, 0, 0};
 
 template <class T>
-T Pixel(std::mt19937& rng);
-template <>
-EBW8 Pixel<EBW8>(std::mt19937& rng) {
-  return static_cast<EBW8>(rng() & 255);
-}
-template <>
-EC24 Pixel<EC24>(std::mt19937& rng) {
-  return EC24{static_cast<uint8_t>(rng()), static_cast<uint8_t>(rng()),
-              static_cast<uint8_t>(rng())};
-}
-
-template <class T>
 void Fill(EROI<T>* region, unsigned seed) {
-  std::mt19937 rng(seed);
-  for (int y = 0; y < region->GetHeight(); ++y)
-    for (int x = 0; x < region->GetWidth(); ++x) region->SetPixel(Pixel<T>(rng), x, y);
+  unwarp_reference::FillRandom(region, seed);
 }
 
 using unwarp_reference::SetChannel;
@@ -179,18 +164,27 @@ TEST(UnwarpEntries, BordersOfTheUsableArea) {
     return vimo_unwarp::BilinearEntry(X, Y, s).SubPixel.Offset;
   };
   const int32_t none = vimo_unwarp::kNoSource;
-  EXPECT_EQ(nearest(-0.5f, 0.5f), 0);
-  EXPECT_EQ(nearest(-0.51f, 0.5f), none);
-  EXPECT_EQ(nearest(0.0f, 0.49f), none);  // the row above row 0
-  EXPECT_EQ(nearest(9.49f, 8.49f), 9 + 7 * 12);
-  EXPECT_EQ(nearest(9.5f, 3.0f), none);
-  EXPECT_EQ(nearest(3.0f, 8.5f), none);
-  EXPECT_EQ(bilinear(0.0f, 1.0f), 12);
-  EXPECT_EQ(bilinear(-1e-6f, 1.0f), none);
-  EXPECT_EQ(bilinear(0.0f, 1.0f - 1.0f / 256), none);
-  EXPECT_EQ(bilinear(9.0f - 1.0f / 256, 8.0f - 1.0f / 256), 8 + 7 * 12);
-  EXPECT_EQ(bilinear(9.0f, 3.0f), none);  // last column: no right-hand neighbour
-  EXPECT_EQ(bilinear(3.0f, 8.0f), none);
+  // Nearest takes the row below the point's centre (Y - 0.5 floored); bilinear needs the row
+  // above and the column to the right.
+  struct Case {
+    bool bilinear;
+    float X, Y;
+    int32_t offset;
+  } cases[] = {{false, -0.5f, 0.5f, 0},
+               {false, -0.51f, 0.5f, none},
+               {false, 0.0f, 0.49f, none},
+               {false, 9.49f, 8.49f, 9 + 7 * 12},
+               {false, 9.5f, 3.0f, none},
+               {false, 3.0f, 8.5f, none},
+               {true, 0.0f, 1.0f, 12},
+               {true, -1e-6f, 1.0f, none},
+               {true, 0.0f, 1.0f - 1.0f / 256, none},
+               {true, 9.0f - 1.0f / 256, 8.0f - 1.0f / 256, 8 + 7 * 12},
+               {true, 9.0f, 3.0f, none},
+               {true, 3.0f, 8.0f, none}};
+  for (const Case& c : cases)
+    EXPECT_EQ(c.bilinear ? bilinear(c.X, c.Y) : nearest(c.X, c.Y), c.offset)
+        << (c.bilinear ? "bilinear " : "nearest ") << c.X << "," << c.Y;
   const float bad[] = {std::numeric_limits<float>::quiet_NaN(),
                        std::numeric_limits<float>::infinity(),
                        -std::numeric_limits<float>::infinity(), 3e38f, -3e38f};
@@ -333,36 +327,33 @@ TYPED_TEST(UnwarpForms, RegionChecksReportAndWriteNothing) {
       }
     EOk();
   };
-  EOk();
-  vimo_unwarp::Unwarp(m, &empty, &dst, 0, "direct");
-  expectFailed("direct");
-  vimo_unwarp::Unwarp(m, &detached, &dst, 1, "direct");
-  expectFailed("direct");
-  vimo_unwarp::Unwarp(m, nullptr, &dst, 1, "direct");
-  expectFailed("direct");
-  vimo_unwarp::Unwarp(m, &src, &small, 0, "direct");
-  expectFailed("direct");
-  vimo_unwarp::Unwarp(m, &src, nullptr, 0, "direct");
-  expectFailed("direct");
-  vimo_unwarp::SetupUnwarp(m, &smallTable, &src, 1, "setup");
-  expectFailed("setup");
-  vimo_unwarp::SetupUnwarp(m, &table, &empty, 1, "setup");
-  expectFailed("setup");
-  vimo_unwarp::SetupUnwarp(m, nullptr, &src, 0, "setup");
-  expectFailed("setup");
-  vimo_unwarp::SetupUnwarp(m, &table, &src, 0, "setup");
-  tableBefore = table;
-  EXPECT_EQ(EGetError(), E_OK);
-  vimo_unwarp::Unwarp(&table, &src, &small, 0, "table");
-  expectFailed("table");
-  vimo_unwarp::Unwarp(&smallTable, &src, &dst, 0, "table");
-  expectFailed("table");
-  vimo_unwarp::Unwarp(&table, &empty, &dst, 0, "table");
-  expectFailed("table");
-  // A table of one size applied to a source of another is refused.
   EImage<TypeParam> other(6, 8);
-  vimo_unwarp::Unwarp(&table, &other, &dst, 0, "table");
-  expectFailed("table");
+  const std::pair<const char*, std::function<void()>> refused[] = {
+      {"direct", [&] { vimo_unwarp::Unwarp(m, &empty, &dst, 0, "direct"); }},
+      {"direct", [&] { vimo_unwarp::Unwarp(m, &detached, &dst, 1, "direct"); }},
+      {"direct", [&] { vimo_unwarp::Unwarp(m, nullptr, &dst, 1, "direct"); }},
+      {"direct", [&] { vimo_unwarp::Unwarp(m, &src, &small, 0, "direct"); }},
+      {"direct", [&] { vimo_unwarp::Unwarp(m, &src, nullptr, 0, "direct"); }},
+      {"setup", [&] { vimo_unwarp::SetupUnwarp(m, &smallTable, &src, 1, "setup"); }},
+      {"setup", [&] { vimo_unwarp::SetupUnwarp(m, &table, &empty, 1, "setup"); }},
+      {"setup", [&] { vimo_unwarp::SetupUnwarp(m, nullptr, &src, 0, "setup"); }},
+      {"table", [&] { vimo_unwarp::Unwarp(&table, &src, &small, 0, "table"); }},
+      {"table", [&] { vimo_unwarp::Unwarp(&smallTable, &src, &dst, 0, "table"); }},
+      {"table", [&] { vimo_unwarp::Unwarp(&table, &empty, &dst, 0, "table"); }},
+      {"table", [&] { vimo_unwarp::Unwarp(&table, &other, &dst, 0, "table"); }},  // other size
+  };
+  bool setUp = false;
+  for (const auto& r : refused) {
+    if (std::string(r.first) == "table" && !setUp) {
+      setUp = true;
+      vimo_unwarp::SetupUnwarp(m, &table, &src, 0, "setup");  // a valid table from here on
+      ASSERT_EQ(EGetError(), E_OK);
+      tableBefore = table;
+    }
+    EOk();
+    r.second();
+    expectFailed(r.first);
+  }
 }
 
 TYPED_TEST(UnwarpForms, ReadsAtTheVeryEndOfAnUnpaddedImageStayInside) {

@@ -1,10 +1,7 @@
 // EWorld's unwarping operations on real worlds: raw, calibrated and Y-up.
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstring>
 #include <limits>
-#include <random>
 #include <string>
 
 #include "unwarp_reference.h"
@@ -13,26 +10,8 @@
 
 namespace {
 
-template <class T>
-void FillRandom(EROI<T>* region, unsigned seed) {
-  std::mt19937 rng(seed);
-  for (int y = 0; y < region->GetHeight(); ++y)
-    for (int x = 0; x < region->GetWidth(); ++x) {
-      uint32_t r = rng();
-      T p;
-      std::memcpy(&p, &r, sizeof(T));
-      region->SetPixel(p, x, y);
-    }
-}
-
-template <class T>
-bool SameImage(EROI<T>& a, EROI<T>& b) {
-  if (a.GetWidth() != b.GetWidth() || a.GetHeight() != b.GetHeight()) return false;
-  for (int y = 0; y < a.GetHeight(); ++y)
-    for (int x = 0; x < a.GetWidth(); ++x)
-      if (!(a.GetPixel(x, y) == b.GetPixel(x, y))) return false;
-  return true;
-}
+using unwarp_reference::FillRandom;
+using unwarp_reference::SameImage;
 
 // The output pixel (i, j) computed from the world's own WorldToSensor and the sampling rules.
 template <class T>

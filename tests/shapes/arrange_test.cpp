@@ -93,6 +93,51 @@ TEST(ShapeArrangement, CircleAndArc) {
   EXPECT_FLOAT_EQ(l.GetX(), 10);
 }
 
+TEST(ShapeArrangement, IndexedLineAndCircleKeepEachSlotInPlace) {
+  Settings settings;
+  ESetAngleUnit(E_ANGLE_UNIT_DEGREES);
+  // Five slots along a line of length 100, three of them filled: each daughter stands where its
+  // slot stands, -50 + 25 k, whichever slots are empty.
+  ELineShape line(0, 0, 100, 0);
+  line.SetAutoArrange(1, 0);
+  line.SetIndexed(5);
+  EPointShape p[3];
+  const unsigned slots[] = {0, 2, 4};
+  for (int i = 0; i < 3; ++i) p[i].AttachIndexed(&line, slots[i]);
+  line.ValidateFrame();
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_FLOAT_EQ(p[i].GetX(), -50.0f + 25.0f * slots[i]) << "slot " << slots[i];
+    EXPECT_FLOAT_EQ(p[i].GetY(), 0);
+  }
+  // A full circle of four slots with slots 1 and 2 empty: slot 3 at 270 degrees, not on top of
+  // slot 0's neighbour; a quarter arc of three slots with the middle one empty: slot 2 at the
+  // arc's end, not beyond it.
+  ECircleShape circle(0, 0, 20, 0, 1);
+  circle.SetAutoArrange(1, 0);
+  circle.SetIndexed(4);
+  EPointShape c0, c3;
+  c0.AttachIndexed(&circle, 0);
+  c3.AttachIndexed(&circle, 3);
+  circle.ValidateFrame();
+  EXPECT_NEAR(c0.GetX(), 10, 1e-4);
+  EXPECT_NEAR(c0.GetY(), 0, 1e-4);
+  EXPECT_NEAR(c3.GetX(), 0, 1e-4);
+  EXPECT_NEAR(c3.GetY(), -10, 1e-4);
+  ECircleShape arc(EPoint(0, 0), 20, 0, 90.0f);
+  arc.SetAutoArrange(1, 0);
+  arc.SetIndexed(3);
+  EPointShape a0, a2;
+  a0.SetRotatable(1, 0);
+  a2.SetRotatable(1, 0);
+  a0.AttachIndexed(&arc, 0);
+  a2.AttachIndexed(&arc, 2);
+  arc.ValidateFrame();
+  EXPECT_NEAR(a2.GetX(), 0, 1e-4);
+  EXPECT_NEAR(a2.GetY(), 10, 1e-4);
+  EXPECT_NEAR(a2.GetAngle(), 90, 1e-3);
+  EXPECT_NEAR(a0.GetAngle(), 0, 1e-3);
+}
+
 TEST(ShapeArrangement, RectangleGridKeepsAbsoluteAngleAndScale) {
   Settings settings;
   ESetAngleUnit(E_ANGLE_UNIT_DEGREES);

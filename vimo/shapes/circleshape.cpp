@@ -183,8 +183,10 @@ void ECircleShape::Rescale(float factor, int daughters) {
 }
 
 void ECircleShape::ArrangeDaughters() {
+  // Spread over the slots, as on the line: an indexed circle with empty slots keeps each
+  // daughter at its slot's angle instead of stacking or running past the arc's end.
   unsigned count = GetSlotCount();
-  unsigned n = m_un32NumDaughters;
+  unsigned n = count;
   float d = GetFull() ? static_cast<float>(n) : static_cast<float>(n) - 1.0f;
   for (unsigned k = 0; k < count; ++k) {
     EShape* daughter = m_ppDaughter[k];

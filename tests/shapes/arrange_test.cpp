@@ -170,6 +170,45 @@ TEST(ShapeArrangement, RectangleGridKeepsAbsoluteAngleAndScale) {
   EXPECT_FLOAT_EQ(p.GetX(), 3);
 }
 
+TEST(ShapeArrangement, GridShapesArrangeOnlyWhileTheirTableIsAGrid) {
+  // A 3 x 2 grid turned into a list by Attach keeps its row count; its list daughters are not a
+  // grid and stay where they are (laid out by the row count they would follow the list's
+  // capacity instead).
+  ERectangleShape rect(0, 0, 100, 50, 0);
+  rect.SetAutoArrange(1, 0);
+  rect.SetIndexed(3, 2);
+  EPointShape p(3, 4), q(5, 6);
+  p.Attach(&rect);
+  q.Attach(&rect);
+  ASSERT_FALSE(rect.GetIndexed());
+  rect.ValidateFrame();
+  EXPECT_FLOAT_EQ(p.GetX(), 3);
+  EXPECT_FLOAT_EQ(p.GetY(), 4);
+  EXPECT_FLOAT_EQ(q.GetX(), 5);
+  // A one-dimensional table made after a grid: no rows to lay out either (with the old row
+  // count, slot 4 of 5 would land at x = 150, outside the rectangle).
+  ERectangleShape again(0, 0, 100, 50, 0);
+  again.SetAutoArrange(1, 0);
+  again.SetIndexed(3, 2);
+  again.DetachDaughters();
+  EShape& base = again;
+  base.SetIndexed(5);
+  ASSERT_EQ(again.GetMaxDaughters(), 5u);
+  EPointShape r(7, 8);
+  r.AttachIndexed(&again, 4);
+  again.ValidateFrame();
+  EXPECT_FLOAT_EQ(r.GetX(), 7);
+  EXPECT_FLOAT_EQ(r.GetY(), 8);
+  EWedgeShape wedge(EPoint(0, 0), 20, 10, 0, 90.0f);
+  wedge.SetAutoArrange(1, 0);
+  wedge.SetIndexed(2, 2);
+  EPointShape w(1, 2);
+  w.Attach(&wedge);
+  wedge.ValidateFrame();
+  EXPECT_FLOAT_EQ(w.GetX(), 1);
+  EXPECT_FLOAT_EQ(w.GetY(), 2);
+}
+
 TEST(ShapeArrangement, WedgePolarGrid) {
   Settings settings;
   ESetAngleUnit(E_ANGLE_UNIT_DEGREES);

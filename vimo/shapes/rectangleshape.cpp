@@ -176,8 +176,10 @@ void ERectangleShape::Rescale(float factor, int daughters) {
 }
 
 void ERectangleShape::ArrangeDaughters() {
+  // Only a grid table is laid out: the row count outlives the grid when Attach turns the empty
+  // grid into a list or a one-dimensional table replaces it, and it says nothing about those.
   unsigned rows = m_un32NumRows;
-  if (rows == 0) return;
+  if (rows == 0 || !GetIndexed() || !Get2DArray()) return;
   unsigned cols = m_un32MaxDaughters / rows;
   unsigned count = GetSlotCount();
   for (unsigned k = 0; k < count; ++k) {

@@ -219,8 +219,10 @@ void EWedgeShape::Rescale(float factor, int daughters) {
 }
 
 void EWedgeShape::ArrangeDaughters() {
+  // Only a grid table is laid out: the row count outlives the grid when Attach turns the empty
+  // grid into a list or a one-dimensional table replaces it, and it says nothing about those.
   unsigned rows = m_un32NumRows;
-  if (rows == 0) return;
+  if (rows == 0 || !GetIndexed() || !Get2DArray()) return;
   unsigned cols = m_un32MaxDaughters / rows;
   float full = GetFullCircle() != 0;
   unsigned count = GetSlotCount();

@@ -60,7 +60,8 @@ ECircleShape::~ECircleShape() { s_Format.RemoveInstance(); }
 ECircleShape* ECircleShape::CopyTo(ECircleShape* dst, int recursive) const {
   if (dst == this) return dst;
   if (dst == nullptr) dst = new ECircleShape();
-  if (EShape::CopyTo(dst, recursive) == nullptr) return dst;
+  // Refused (a target that holds the source): nothing is copied.
+  if (EShape::CopyTo(dst, recursive) == nullptr) return nullptr;
   static_cast<ECircle&>(*dst) = static_cast<const ECircle&>(*this);
   dst->EFrame::InvalidateFrame();
   dst->m_f32MiddleHandleAngle = m_f32MiddleHandleAngle;

@@ -27,7 +27,8 @@ ELineShape::~ELineShape() { s_Format.RemoveInstance(); }
 ELineShape* ELineShape::CopyTo(ELineShape* dst, int recursive) const {
   if (dst == this) return dst;
   if (dst == nullptr) dst = new ELineShape();
-  if (EShape::CopyTo(dst, recursive) == nullptr) return dst;
+  // Refused (a target that holds the source): nothing is copied.
+  if (EShape::CopyTo(dst, recursive) == nullptr) return nullptr;
   static_cast<ELine&>(*dst) = static_cast<const ELine&>(*this);
   dst->EFrame::InvalidateFrame();
   return dst;

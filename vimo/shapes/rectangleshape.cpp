@@ -45,7 +45,8 @@ ERectangleShape::~ERectangleShape() { s_Format.RemoveInstance(); }
 ERectangleShape* ERectangleShape::CopyTo(ERectangleShape* dst, int recursive) const {
   if (dst == this) return dst;
   if (dst == nullptr) dst = new ERectangleShape();
-  if (EShape::CopyTo(dst, recursive) == nullptr) return dst;
+  // Refused (a target that holds the source): nothing is copied.
+  if (EShape::CopyTo(dst, recursive) == nullptr) return nullptr;
   static_cast<ERectangle&>(*dst) = static_cast<const ERectangle&>(*this);
   dst->EFrame::InvalidateFrame();
   dst->m_un32NumRows = m_un32NumRows;

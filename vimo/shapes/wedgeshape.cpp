@@ -65,7 +65,8 @@ EWedgeShape::~EWedgeShape() { s_Format.RemoveInstance(); }
 EWedgeShape* EWedgeShape::CopyTo(EWedgeShape* dst, int recursive) const {
   if (dst == this) return dst;
   if (dst == nullptr) dst = new EWedgeShape();
-  if (EShape::CopyTo(dst, recursive) == nullptr) return dst;
+  // Refused (a target that holds the source): nothing is copied.
+  if (EShape::CopyTo(dst, recursive) == nullptr) return nullptr;
   static_cast<EWedge&>(*dst) = static_cast<const EWedge&>(*this);
   dst->EFrame::InvalidateFrame();
   dst->m_f32MiddleHandleAngle = m_f32MiddleHandleAngle;

@@ -1,0 +1,47 @@
+// Copies, constructors and grid slots of the concrete shape classes.
+#include <cmath>
+
+#include "shape_test_support.h"
+
+using shape_test::Settings;
+using shape_test::Violation;
+
+namespace {
+
+// Copying a shape onto its own mother (same class) is refused: NULL, 32767, and neither the
+// mother's geometry nor its daughters change.
+template <class T>
+void ExpectCopyOntoMotherRefused(T& mother, T& daughter) {
+  daughter.Attach(&mother);
+  EFrame before = *mother.CastToFrame();
+  EOk();
+  EXPECT_EQ(daughter.CopyTo(&mother, 1), nullptr);
+  EXPECT_EQ(EGetError(), E_ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(mother.CastToFrame()->GetX(), before.GetX());
+  EXPECT_EQ(mother.CastToFrame()->GetY(), before.GetY());
+  EXPECT_EQ(mother.GetNumDaughters(), 1u);
+  EXPECT_EQ(daughter.GetMother(), static_cast<EShape*>(&mother));
+  EXPECT_EQ(Violation(&mother), "");
+  EOk();
+}
+
+}  // namespace
+
+TEST(ConcreteCopies, TypedCopyOntoAnAncestorIsRefusedWithNull) {
+  EPointShape p0(1, 1), p1(2, 2);
+  ExpectCopyOntoMotherRefused(p0, p1);
+  ELineShape l0(1, 1, 10, 0), l1(2, 2, 4, 0);
+  ExpectCopyOntoMotherRefused(l0, l1);
+  ECircleShape c0(1, 1, 10, 0, 1), c1(2, 2, 4, 0, 1);
+  ExpectCopyOntoMotherRefused(c0, c1);
+  EXPECT_EQ(c0.GetRadius(), 5);
+  ERectangleShape r0(1, 1, 10, 10, 0), r1(2, 2, 4, 4, 0);
+  ExpectCopyOntoMotherRefused(r0, r1);
+  EXPECT_EQ(r0.GetSizeX(), 10);
+  EWedgeShape w0(1, 1, 10, 2, 0, 1), w1(2, 2, 4, 1, 0, 1);
+  ExpectCopyOntoMotherRefused(w0, w1);
+  EXPECT_EQ(w0.GetOuterRadius(), 7);
+  EFrameShape f0(1, 1, 0, 1, 10, 20), f1(2, 2, 0, 1, 3, 4);
+  ExpectCopyOntoMotherRefused(f0, f1);
+  EXPECT_EQ(f0.GetSizeY(), 20);
+}

@@ -450,3 +450,57 @@ TEST(ShapeMasks, WedgeDiscMatchesBruteForce) {
   EXPECT_STREQ(EGetErrorTrace(), "EWedgeShape::SetupMask ( BW8)\n");
   EOk();
 }
+
+// Under a turned and scaled mother: a plain daughter keeps its absolute orientation and size, a
+// rotatable one keeps its own angle on a line and takes its position's angle on a circle, a
+// resizable one keeps its own scale.
+TEST(ShapeArrangement, RotatableAndResizableDaughters) {
+  Settings settings;
+  ESetAngleUnit(E_ANGLE_UNIT_DEGREES);
+  ELineShape line(10, 20, 100, 30);
+  line.SetScale(2);
+  line.SetAutoArrange(1, 0);
+  EPointShape plain, turning, growing;
+  turning.SetRotatable(1, 0);
+  growing.SetResizable(1, 0);
+  for (EPointShape* p : {&plain, &turning, &growing}) {
+    p->Set(EPoint(7, 7), 10, 3);
+    p->Attach(&line);
+  }
+  line.ValidateFrame();
+  float angle, scale;
+  AbsoluteAxis(plain, angle, scale);
+  EXPECT_NEAR(angle, 0, 1e-3);
+  EXPECT_NEAR(scale, 1, 1e-5);
+  EXPECT_NEAR(turning.GetAngle(), 10, 1e-4);
+  EXPECT_NEAR(turning.GetScale(), 0.5f, 1e-6);
+  EXPECT_NEAR(growing.GetAngle(), -30, 1e-4);
+  EXPECT_NEAR(growing.GetScale(), 3, 1e-6);
+  EXPECT_FLOAT_EQ(growing.GetX(), 50);
+  // The line's three slots in world coordinates: its origin, centre and end.
+  EPoint org = plain.LocalToWorld(EPoint(0, 0)), end = growing.LocalToWorld(EPoint(0, 0));
+  double c = std::cos(30 * 3.14159265358979 / 180), s = std::sin(30 * 3.14159265358979 / 180);
+  EXPECT_NEAR(org.GetX(), 10 - 100 * c, 1e-3);
+  EXPECT_NEAR(org.GetY(), 20 - 100 * s, 1e-3);
+  EXPECT_NEAR(end.GetX(), 10 + 100 * c, 1e-3);
+  EXPECT_NEAR(end.GetY(), 20 + 100 * s, 1e-3);
+
+  ECircleShape circle(0, 0, 20, 45, 1);
+  circle.SetAutoArrange(1, 0);
+  EPointShape a, b;
+  a.SetRotatable(1, 0);
+  b.SetRotatable(1, 0);
+  b.SetResizable(1, 0);
+  b.SetScale(4);
+  a.Attach(&circle);
+  b.Attach(&circle);
+  circle.ValidateFrame();
+  EXPECT_NEAR(a.GetAngle(), 0, 1e-4);
+  EXPECT_NEAR(b.GetAngle(), 180, 1e-3);
+  EXPECT_NEAR(b.GetScale(), 4, 1e-6);
+  AbsoluteAxis(b, angle, scale);
+  EXPECT_NEAR(std::remainder(angle - 225, 360.0), 0, 1e-3);
+  EPoint at = b.LocalToWorld(EPoint(0, 0));
+  EXPECT_NEAR(at.GetX(), 10 * std::cos(225 * 3.14159265358979 / 180), 1e-4);
+  EXPECT_NEAR(at.GetY(), 10 * std::sin(225 * 3.14159265358979 / 180), 1e-4);
+}

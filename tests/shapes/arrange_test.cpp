@@ -372,6 +372,70 @@ TEST(ShapeMasks, RotatedRectanglesMatchBruteForce) {
   }
 }
 
+// The rectangle's corners are in its mother's coordinates: under a turned, scaled frame shape in
+// a scaled world the mask is the polygon of the floored sensor corners, computed here by hand.
+TEST(ShapeMasks, RectangleUnderATurnedMotherInAScaledWorld) {
+  Settings settings;
+  ESetAngleUnit(E_ANGLE_UNIT_DEGREES);
+  EImage<EBW8> image(90, 70);
+  EROI<EBW8> roi;
+  roi.Attach(&image);
+  roi.SetPlacement(0, 0, 90, 70);
+  EWorldShape world(0, 0, 0, 1, 10, 10);
+  world.SetCalibrationModes(E_CALIBRATION_SCALED | E_CALIBRATION_INVERSE);
+  world.SetCenter(4, 6);
+  world.SetScale(2);  // sensor = (4, 6) + 2 world
+  EFrameShape mother(10, 12, 20, 1.5f, 1, 1);
+  mother.Attach(&world);
+  ERectangleShape rect(3, -2, 12, 6, 35);
+  rect.Attach(&mother);
+  rect.SetupMask(&roi);
+  ASSERT_EQ(EGetError(), E_OK);
+  const double deg = 3.14159265358979 / 180.0;
+  const double u[4] = {-1, 1, 1, -1}, v[4] = {-1, -1, 1, 1};
+  double px[4], py[4];
+  for (int i = 0; i < 4; ++i) {
+    // Corner in the mother's coordinates, then through the mother's frame, then the world.
+    double mx = 3 + u[i] * 6 * std::cos(35 * deg) - v[i] * 3 * std::sin(35 * deg);
+    double my = -2 + u[i] * 6 * std::sin(35 * deg) + v[i] * 3 * std::cos(35 * deg);
+    double wx = 10 + 1.5 * (mx * std::cos(20 * deg) - my * std::sin(20 * deg));
+    double wy = 12 + 1.5 * (mx * std::sin(20 * deg) + my * std::cos(20 * deg));
+    px[i] = std::floor(4 + 2 * wx);
+    py[i] = std::floor(6 + 2 * wy);
+  }
+  PixelSet expected;
+  for (int y = 0; y < 70; ++y)
+    for (int x = 0; x < 90; ++x) {
+      bool pos = true, neg = true;
+      for (int i = 0; i < 4; ++i) {
+        int j = (i + 1) % 4;
+        double cross = (px[j] - px[i]) * (y - py[i]) - (py[j] - py[i]) * (x - px[i]);
+        if (cross < 0) pos = false;
+        if (cross > 0) neg = false;
+      }
+      if (pos || neg) expected.insert(std::make_pair(x, y));
+    }
+  EXPECT_GT(expected.size(), 300u);
+  EXPECT_EQ(RunPixels(roi), expected);
+  // The wedge's disc through the same chain: radius 5 in the mother, 15 sensor pixels.
+  EWedgeShape wedge(EPoint(3, -2), 10, -2, 0, 90.0f);  // outer radius 5, inner 3
+  wedge.Attach(&mother);
+  wedge.SetupMask(&roi);
+  ASSERT_EQ(EGetError(), E_OK);
+  double cx = 4 + 2 * (10 + 1.5 * (3 * std::cos(20 * deg) + 2 * std::sin(20 * deg)));
+  double cy = 6 + 2 * (12 + 1.5 * (3 * std::sin(20 * deg) - 2 * std::cos(20 * deg)));
+  PixelSet disc;
+  for (int y = 0; y < 70; ++y)
+    for (int x = 0; x < 90; ++x) {
+      double d2 = (x - cx) * (x - cx) + (y - cy) * (y - cy);
+      if (std::fabs(d2 - 225.0) < 0.05) continue;  // too close to the outline to call
+      if (d2 < 225.0) disc.insert(std::make_pair(x, y));
+    }
+  PixelSet got = RunPixels(roi);
+  for (const auto& px2 : disc) EXPECT_TRUE(got.count(px2)) << px2.first << "," << px2.second;
+  EXPECT_LE(got.size(), disc.size() + 4);
+}
+
 TEST(ShapeMasks, AxisAlignedClippedAndBadInput) {
   EImage<EC24> image(16, 7);
   EROI<EC24> roi;

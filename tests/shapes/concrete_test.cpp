@@ -1,5 +1,6 @@
 // Copies, constructors and grid slots of the concrete shape classes.
 #include <cmath>
+#include <memory>
 
 #include "shape_test_support.h"
 
@@ -44,4 +45,38 @@ TEST(ConcreteCopies, TypedCopyOntoAnAncestorIsRefusedWithNull) {
   EFrameShape f0(1, 1, 0, 1, 10, 20), f1(2, 2, 0, 1, 3, 4);
   ExpectCopyOntoMotherRefused(f0, f1);
   EXPECT_EQ(f0.GetSizeY(), 20);
+}
+
+// A set format lives while any instance of the class lives, clones and copies included, and
+// goes with the last one; each class counts its own instances.
+TEST(ConcreteLabels, FormatLivesUntilTheLastInstanceOfItsClass) {
+  const char* circleDefault = "%s\n( %.1f, %.1f) %.1f %s\nD %.1f mm < %.1f %s";
+  ECircleShape keep(0, 0, 10, 0, 1);  // keeps the circle class alive throughout
+  {
+    ERectangleShape r(0, 0, 4, 2, 0);
+    ERectangleShape::SetFormat("%s|%.0f");
+    ECircleShape::SetFormat("%s:%.2f");
+    std::unique_ptr<EShape> clone(r.New());
+    {
+      ERectangleShape copy(r);
+      std::unique_ptr<EShape> made(r.CreateShapeClone(0));
+    }
+    EXPECT_STREQ(ERectangleShape::GetFormat(), "%s|%.0f");
+    // The full-circle form is the set format too once one is set.
+    EXPECT_STREQ(ECircleShape::GetFormat(1), "%s:%.2f");
+  }
+  EXPECT_STREQ(ERectangleShape::GetFormat(), "%s\n( %.1f, %.1f) %.1f %s\n%.1f x %.1f mm");
+  EXPECT_STREQ(ECircleShape::GetFormat(0), "%s:%.2f");
+  ECircleShape::SetFormat(nullptr);
+  EXPECT_STREQ(ECircleShape::GetFormat(0), circleDefault);
+  // Formats that would read the wrong types are refused with the class's trace.
+  EOk();
+  EWedgeShape::SetFormat("%s %s");
+  EXPECT_EQ(EGetError(), E_ERROR_INVALID_PARAMETER);
+  EXPECT_STREQ(EGetErrorTrace(), "EWedgeShape::SetFormat\n");
+  EOk();
+  EFrameShape::SetFormat("%s %f %f %f %s %f %f");
+  EXPECT_EQ(EGetError(), E_ERROR_INVALID_PARAMETER);
+  EXPECT_STREQ(EFrameShape::GetFormat(), "%s\n( %.1f, %.1f) %.1f %s\n%.1f%%");
+  EOk();
 }

@@ -1,5 +1,6 @@
 // Copies, constructors and grid slots of the concrete shape classes.
 #include <cmath>
+#include <limits>
 #include <memory>
 
 #include "shape_test_support.h"
@@ -78,5 +79,67 @@ TEST(ConcreteLabels, FormatLivesUntilTheLastInstanceOfItsClass) {
   EFrameShape::SetFormat("%s %f %f %f %s %f %f");
   EXPECT_EQ(EGetError(), E_ERROR_INVALID_PARAMETER);
   EXPECT_STREQ(EFrameShape::GetFormat(), "%s\n( %.1f, %.1f) %.1f %s\n%.1f%%");
+  EOk();
+}
+
+// Grid tables whose slot count does not fit 32 bits are refused and leave the shape as it was;
+// the wedge's slot arithmetic reports like the rectangle's.
+TEST(ConcreteGrids, OversizedGridsAndWedgeSlotErrors) {
+  ERectangleShape rect(0, 0, 10, 10, 0);
+  EOk();
+  rect.SetIndexed(65536, 65537);
+  EXPECT_EQ(EGetError(), E_ERROR_ALLOCATION_FAILED);
+  EXPECT_STREQ(EGetErrorTrace(), "ERectangleShape::SetIndexed\n");
+  EXPECT_FALSE(rect.GetIndexed());
+  EXPECT_EQ(rect.GetNumRows(), 0u);
+  EXPECT_EQ(rect.GetMaxDaughters(), 0u);
+  EOk();
+  EWedgeShape wedge(0, 0, 10, 2, 0, 1);
+  wedge.SetIndexed(0xFFFFFFFFu, 2);
+  EXPECT_EQ(EGetError(), E_ERROR_ALLOCATION_FAILED);
+  EXPECT_STREQ(EGetErrorTrace(), "EWedgeShape::SetIndexed\n");
+  EXPECT_FALSE(wedge.GetIndexed());
+  EOk();
+  wedge.SetIndexed(4, 3);
+  EXPECT_EQ(EGetError(), E_OK);
+  EXPECT_EQ(wedge.GetNumCols(), 4u);
+  EXPECT_EQ(wedge.GetDaughterIndex(3, 2), 11u);
+  EXPECT_EQ(wedge.GetDaughterIndex(1, 3), 0xFFFFFFFFu);
+  EXPECT_EQ(EGetError(), E_ERROR_INDEX_OUT_OF_RANGE);
+  EXPECT_STREQ(EGetErrorTrace(), "EWedgeShape::GetDaughterIndex\n");
+  EOk();
+  EXPECT_EQ(wedge.GetDaughterIndex(4, 0), 0xFFFFFFFFu);
+  EXPECT_EQ(EGetError(), E_ERROR_GRID_INDEX_OUT_OF_RANGE);
+  EOk();
+  EXPECT_EQ(wedge.GetDaughter(4, 0), nullptr);
+  EXPECT_EQ(EGetError(), E_ERROR_GRID_INDEX_OUT_OF_RANGE);
+  EOk();
+  wedge.SetIndexed(1, 1);
+  EXPECT_EQ(EGetError(), E_ERROR_ALREADY_HAS_DAUGHTER_TABLE);
+  EXPECT_EQ(wedge.GetNumRows(), 3u);
+  EOk();
+}
+
+// Non-finite geometry lays daughters out and draws without crashing.
+TEST(ConcreteGrids, NonFiniteGeometryArrangesAndDrawsSafely) {
+  shape_test::RecordingAdapter rec;
+  ECircleShape circle(0, 0, std::numeric_limits<float>::infinity(), 0, 1);
+  ELineShape line(std::nanf(""), 0, 10, 0);
+  EWedgeShape wedge(EPoint(0, 0), 20, 5, 0, std::nanf(""));
+  ERectangleShape rect(0, 0, std::nanf(""), 4, 0);
+  EPointShape model;
+  model.Clone(&circle, 3);
+  model.Clone(&line, 2);
+  model.Clone(&wedge, 2, 2, 0);
+  model.Clone(&rect, 2, 2, 0);
+  for (EShape* s : std::initializer_list<EShape*>{&circle, &line, &wedge, &rect}) {
+    s->SetAutoArrange(1, 0);
+    s->SetDragable(1, 0);
+    s->SetResizable(1, 0);
+    s->SetName("n");
+    s->SetLabeled(1, 0);
+    s->Draw(&rec, INS_DRAW_NOMINAL, 1);
+  }
+  EXPECT_GT(rec.calls.size(), 0u);
   EOk();
 }

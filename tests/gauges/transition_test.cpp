@@ -239,22 +239,6 @@ TEST(Transition, MeasuredPointInRootPixelsForAnyRegion) {
   }
 }
 
-TEST(Transition, SlantedProfilesReadTheNearestPixel) {
-  EImage<EBW8> image(16, 16);  // every pixel distinct: the profile tells which were read
-  for (int y = 0; y < 16; ++y)
-    for (int x = 0; x < 16; ++x) image.SetPixel(static_cast<EBW8>(16 * y + x), x, y);
-  Probe t;
-  const int rowsNearest[] = {2, 2, 3, 3, 3, 4, 4}, rowsFloor[] = {2, 2, 2, 3, 3, 3, 4};
-  for (bool floorRule : {false, true}) {  // the floor rule is kept only as a diagnostic
-    ETransitionTestAccess::SetFloorAxisRule(floorRule);
-    t.Measure(&image, 1, 2, 7, 4);  // slope 1/3
-    ETransitionTestAccess::SetFloorAxisRule(false);
-    ASSERT_EQ(t.GetProfile().GetNumElements(), 7u);
-    for (int i = 0; i < 7; ++i)
-      EXPECT_EQ(int(t.GetProfile()[i]), 16 * (floorRule ? rowsFloor : rowsNearest)[i] + 1 + i);
-  }
-}
-
 namespace {
 
 // Signed error of points measured across blurred, noisy edges of every slant and quadrant,

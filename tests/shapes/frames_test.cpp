@@ -248,3 +248,20 @@ TEST(ShapeFrames, SelectUsesDisplayPositionOfOrigin) {
   EXPECT_TRUE(m.GetSelected());
   EXPECT_TRUE(b.GetSelected() == 0);
 }
+
+TEST(ShapeFrames, SettersStillReachDaughtersAfterInvalidateWorld) {
+  // The mother's world is looked up, the daughter's frame is validated without one; clearing
+  // the mother's world cache must not leave the daughter's frame valid beneath an invalid
+  // mother, or the next move of the mother would not reach it.
+  EFrameShape m(100, 0, 0, 1, 10, 10);
+  EPointShape d(5, 0);
+  d.Attach(&m);
+  EXPECT_EQ(m.GetWorldShape(), &VimoWorld);
+  EXPECT_FLOAT_EQ(d.LocalToWorld(EPoint(0, 0)).GetX(), 105);
+  m.InvalidateWorld();
+  m.SetCenter(200, 0);
+  EXPECT_FLOAT_EQ(d.LocalToWorld(EPoint(0, 0)).GetX(), 205);
+  // The world caches are still rebuilt on demand.
+  EXPECT_EQ(d.GetWorldShape(), &VimoWorld);
+  EXPECT_EQ(m.GetWorldShape(), &VimoWorld);
+}

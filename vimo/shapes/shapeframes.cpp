@@ -65,7 +65,10 @@ void EShape::InvalidateFrame() {
 
 void EShape::InvalidateWorld() {
   if (m_pWorldShape == nullptr) return;
-  CastToFrame()->InvalidateFrame();
+  // The descendants' frames go with this one even where their world caches are empty (frames
+  // are validated without a world lookup): a valid frame below an invalid one would no longer
+  // be reached by the invalidation of the next placement change.
+  InvalidateFrame();
   m_pWorldShape = nullptr;
   unsigned count = GetSlotCount();
   for (unsigned i = 0; i < count; ++i)

@@ -419,3 +419,30 @@ TEST(ShapeRecursion, ProcessVisitsEveryDaughterOnlyWhenAsked) {
   EXPECT_EQ(b.processed, 1);
   EXPECT_EQ(c.processed, 1);
 }
+
+TEST(ShapeDrawingWithoutWorld, ArcUnderAScaledRootFrameLiesOnItsCircle) {
+  // Under a root frame (no world: identity calibration, zoom 1, pan 0) centred at (50, 50)
+  // with scale 2, a circle of diameter 20 centred at (10, 0) of the frame is the circle of
+  // radius 20 about (70, 50) in sensor pixels.
+  RecordingAdapter rec;
+  EFrameShape root(50, 50, 0, 2, 10, 10, 1);
+  ECircleShape circle(10, 0, 20, 0, 1);
+  circle.Attach(&root);
+  circle.Draw(&rec, INS_DRAW_NOMINAL, 0);
+  std::vector<Line> lines = Lines(rec);
+  ASSERT_GT(lines.size(), 8u);
+  ExpectChain(lines, 90, 50, 90, 50);
+  for (const auto& l : lines) EXPECT_NEAR(std::hypot(l.x0 - 70.0, l.y0 - 50.0), 20, 1.5);
+  // A wedge of radius 10 and breadth 5 has its arcs on the frame's radii 15 and 10, so in
+  // sensor pixels 30 and 20 about the same centre; its sides join them.
+  rec.calls.clear();
+  EWedgeShape wedge(EPoint(10, 0), 20, 5, 0, 90);
+  wedge.Attach(&root);
+  wedge.Draw(&rec, INS_DRAW_NOMINAL, 0);
+  lines = Lines(rec);
+  ASSERT_GT(lines.size(), 4u);
+  for (const auto& l : lines) {
+    double r0 = std::hypot(l.x0 - 70.0, l.y0 - 50.0);
+    EXPECT_TRUE(std::fabs(r0 - 30) < 1.5 || std::fabs(r0 - 20) < 1.5) << r0;
+  }
+}

@@ -521,3 +521,38 @@ TEST(ShapeHierarchyDeathTest, InvariantCheckerAbortsOnABrokenTable) {
   EXPECT_DEATH(shape.CheckInvariants(), "invariant broken");
   shape.Restore();
 }
+
+TEST(ShapeCopies, AWorldShapeIsNeverClonedIntoAMother) {
+  // A world shape is always a root: cloning one into a mother's table is refused.
+  EWorldShape world(0, 0, 0, 1, 10, 10);
+  EPointShape daughter;
+  daughter.Attach(&world);
+  EFrameShape frame;
+  ERectangleShape rect(0, 0, 10, 10, 0);
+  EWedgeShape wedge(0, 0, 10, 2, 0, 1);
+  unsigned before = VimoWorld.GetNumDaughters();
+  EOk();
+  world.Clone(&frame);
+  EXPECT_EQ(EGetError(), E_ERROR_WORLD_SHAPE_ATTACH);
+  EXPECT_STREQ(EGetErrorTrace(), "EShape::Clone ( o EShape)\n");
+  EOk();
+  world.Clone(&frame, 2);
+  EXPECT_EQ(EGetError(), E_ERROR_WORLD_SHAPE_ATTACH);
+  EXPECT_STREQ(EGetErrorTrace(), "EShape::Clone ( indexed to EShape)\n");
+  EOk();
+  world.Clone(&rect, 2, 2, 0);
+  EXPECT_EQ(EGetError(), E_ERROR_WORLD_SHAPE_ATTACH);
+  EXPECT_STREQ(EGetErrorTrace(), "EShape::Clone ( indexed to ERectangleShape)\n");
+  EOk();
+  world.Clone(&wedge, 2, 2, 1);
+  EXPECT_EQ(EGetError(), E_ERROR_WORLD_SHAPE_ATTACH);
+  EXPECT_STREQ(EGetErrorTrace(), "EShape::Clone ( indexed to EWedgeShape)\n");
+  EOk();
+  // Nothing was built anywhere, and the mothers were left as they were.
+  EXPECT_EQ(frame.GetNumDaughters(), 0u);
+  EXPECT_FALSE(frame.GetIndexed());
+  EXPECT_FALSE(rect.GetIndexed());
+  EXPECT_FALSE(wedge.GetIndexed());
+  EXPECT_EQ(VimoWorld.GetNumDaughters(), before);
+  EXPECT_EQ(Violation(&VimoWorld), "");
+}

@@ -108,6 +108,8 @@ bool EShape::FillNewClone(EShape* clone) const {
 
 void EShape::Clone(EShape* mother) {
   const char* trace = "EShape::Clone ( o EShape)";
+  // A world shape is always a root: its clone cannot join a mother.
+  if (IsWorld()) return Fail(E_ERROR_WORLD_SHAPE_ATTACH, trace);
   if (mother == nullptr) return Fail(E_ERROR_INVALID_PARAMETER, trace);
   EShape* copy = New();
   if (copy == nullptr) return ETraceError(trace);
@@ -119,6 +121,7 @@ void EShape::Clone(EShape* mother) {
 
 void EShape::Clone(EShape* mother, unsigned slots) {
   const char* trace = "EShape::Clone ( indexed to EShape)";
+  if (IsWorld()) return Fail(E_ERROR_WORLD_SHAPE_ATTACH, trace);
   // Filling this shape or one of its descendants would clone the growing table again and again.
   if (mother == nullptr || IsAncestorOf(mother)) return Fail(E_ERROR_INVALID_PARAMETER, trace);
   EOk();
@@ -133,6 +136,7 @@ void EShape::Clone(EShape* mother, unsigned slots) {
 
 void EShape::Clone(ERectangleShape* mother, unsigned first, unsigned second, int alternate) {
   const char* trace = "EShape::Clone ( indexed to ERectangleShape)";
+  if (IsWorld()) return Fail(E_ERROR_WORLD_SHAPE_ATTACH, trace);
   if (mother == nullptr || IsAncestorOf(mother)) return Fail(E_ERROR_INVALID_PARAMETER, trace);
   EOk();
   mother->SetIndexed(first, second);
@@ -148,6 +152,7 @@ void EShape::Clone(ERectangleShape* mother, unsigned first, unsigned second, int
 
 void EShape::Clone(EWedgeShape* mother, unsigned first, unsigned second, int alternate) {
   const char* trace = "EShape::Clone ( indexed to EWedgeShape)";
+  if (IsWorld()) return Fail(E_ERROR_WORLD_SHAPE_ATTACH, trace);
   if (mother == nullptr || IsAncestorOf(mother)) return Fail(E_ERROR_INVALID_PARAMETER, trace);
   EOk();
   mother->SetIndexed(first, second);

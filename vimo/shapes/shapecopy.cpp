@@ -36,6 +36,8 @@ EShape* EShape::CopyTo(EShape* dst, int recursive) const {
     Fail(E_ERROR_INVALID_PARAMETER, "EShape::CopyTo");
     return nullptr;
   }
+  // Ownership belongs to the target object, not to what is copied into it.
+  bool libraryOwned = dst->GetAllocated() != 0;
   dst->DetachDaughters();
   dst->LeaveMother();
   dst->ReleaseName();
@@ -46,9 +48,10 @@ EShape* EShape::CopyTo(EShape* dst, int recursive) const {
       dst->SetName(GetName());
   }
   // A target given by the caller belongs to the caller: the mother must not delete it. The
-  // daughters built by a recursive copy are the library's and go with their mother.
+  // daughters built by a recursive copy are the library's and go with their mother, and so
+  // does a target the library made (a clone), which nobody would delete otherwise.
   dst->m_un32Behavior = m_un32Behavior & ~INS_SHAPE_BEHAVIOR_ALLOCATED;
-  if (pending) dst->m_un32Behavior |= INS_SHAPE_BEHAVIOR_ALLOCATED;
+  if (pending || libraryOwned) dst->m_un32Behavior |= INS_SHAPE_BEHAVIOR_ALLOCATED;
   dst->m_eDraggingMode = m_eDraggingMode;
   if (placeMother != nullptr && !dst->IsWorld()) {
     if (!dst->JoinMother(placeMother, placeSlot)) {

@@ -100,6 +100,28 @@ TEST_F(ShapeDrawing, HalveSegmentThroughRawWorldDrawsExactlyTwoLines) {
   EXPECT_LE(rec.calls.size(), 8192u);
 }
 
+TEST_F(ShapeDrawing, NearlyFullArcWhoseEndsShareAPixelFollowsTheCircle) {
+  // An arc of 359.5 degrees, radius 30 about (100, 100): both ends fall on display pixel
+  // (130, 100). It must still be drawn as a chain of short pieces round the circle, not as
+  // two lines across it to the opposite side and back.
+  const float pi = 3.14159265f;
+  const float amplitude = 359.5f * pi / 180.0f;
+  int x0, y0, x1, y1;
+  world.LocalToDisplay(EPoint(130, 100), x0, y0);
+  world.LocalToDisplay(EPoint(100 + 30 * std::cos(amplitude), 100 + 30 * std::sin(amplitude)), x1,
+                       y1);
+  ASSERT_EQ(x0, x1);
+  ASSERT_EQ(y0, y1);
+  world.HalveArc(&rec, EPoint(100, 100), 30, 0, x0, y0, amplitude, x1, y1);
+  std::vector<Line> lines = Lines(rec);
+  ASSERT_GT(lines.size(), 8u);
+  ExpectChain(lines, 130, 100, 130, 100);
+  for (const auto& l : lines) {
+    EXPECT_LT(std::hypot(l.x1 - l.x0, l.y1 - l.y0), 16) << l.x0 << "," << l.y0;
+    EXPECT_NEAR(std::hypot(l.x1 - 100.0, l.y1 - 100.0), 30, 1.5);
+  }
+}
+
 TEST_F(ShapeDrawing, CurvesFollowADistortedWorld) {
   world.SetCalibrationModes(E_CALIBRATION_SCALED | E_CALIBRATION_INVERSE);
   world.SetScale(4);

@@ -93,6 +93,51 @@ TEST(ShapeArrangement, CircleAndArc) {
   EXPECT_FLOAT_EQ(l.GetX(), 10);
 }
 
+TEST(ShapeArrangement, IndexedLineAndCircleKeepEachSlotInPlace) {
+  Settings settings;
+  ESetAngleUnit(E_ANGLE_UNIT_DEGREES);
+  // Five slots along a line of length 100, three of them filled: each daughter stands where its
+  // slot stands, -50 + 25 k, whichever slots are empty.
+  ELineShape line(0, 0, 100, 0);
+  line.SetAutoArrange(1, 0);
+  line.SetIndexed(5);
+  EPointShape p[3];
+  const unsigned slots[] = {0, 2, 4};
+  for (int i = 0; i < 3; ++i) p[i].AttachIndexed(&line, slots[i]);
+  line.ValidateFrame();
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_FLOAT_EQ(p[i].GetX(), -50.0f + 25.0f * slots[i]) << "slot " << slots[i];
+    EXPECT_FLOAT_EQ(p[i].GetY(), 0);
+  }
+  // A full circle of four slots with slots 1 and 2 empty: slot 3 at 270 degrees, not on top of
+  // slot 0's neighbour; a quarter arc of three slots with the middle one empty: slot 2 at the
+  // arc's end, not beyond it.
+  ECircleShape circle(0, 0, 20, 0, 1);
+  circle.SetAutoArrange(1, 0);
+  circle.SetIndexed(4);
+  EPointShape c0, c3;
+  c0.AttachIndexed(&circle, 0);
+  c3.AttachIndexed(&circle, 3);
+  circle.ValidateFrame();
+  EXPECT_NEAR(c0.GetX(), 10, 1e-4);
+  EXPECT_NEAR(c0.GetY(), 0, 1e-4);
+  EXPECT_NEAR(c3.GetX(), 0, 1e-4);
+  EXPECT_NEAR(c3.GetY(), -10, 1e-4);
+  ECircleShape arc(EPoint(0, 0), 20, 0, 90.0f);
+  arc.SetAutoArrange(1, 0);
+  arc.SetIndexed(3);
+  EPointShape a0, a2;
+  a0.SetRotatable(1, 0);
+  a2.SetRotatable(1, 0);
+  a0.AttachIndexed(&arc, 0);
+  a2.AttachIndexed(&arc, 2);
+  arc.ValidateFrame();
+  EXPECT_NEAR(a2.GetX(), 0, 1e-4);
+  EXPECT_NEAR(a2.GetY(), 10, 1e-4);
+  EXPECT_NEAR(a2.GetAngle(), 90, 1e-3);
+  EXPECT_NEAR(a0.GetAngle(), 0, 1e-3);
+}
+
 TEST(ShapeArrangement, RectangleGridKeepsAbsoluteAngleAndScale) {
   Settings settings;
   ESetAngleUnit(E_ANGLE_UNIT_DEGREES);
@@ -123,6 +168,45 @@ TEST(ShapeArrangement, RectangleGridKeepsAbsoluteAngleAndScale) {
   p.Attach(&plain);
   plain.ValidateFrame();
   EXPECT_FLOAT_EQ(p.GetX(), 3);
+}
+
+TEST(ShapeArrangement, GridShapesArrangeOnlyWhileTheirTableIsAGrid) {
+  // A 3 x 2 grid turned into a list by Attach keeps its row count; its list daughters are not a
+  // grid and stay where they are (laid out by the row count they would follow the list's
+  // capacity instead).
+  ERectangleShape rect(0, 0, 100, 50, 0);
+  rect.SetAutoArrange(1, 0);
+  rect.SetIndexed(3, 2);
+  EPointShape p(3, 4), q(5, 6);
+  p.Attach(&rect);
+  q.Attach(&rect);
+  ASSERT_FALSE(rect.GetIndexed());
+  rect.ValidateFrame();
+  EXPECT_FLOAT_EQ(p.GetX(), 3);
+  EXPECT_FLOAT_EQ(p.GetY(), 4);
+  EXPECT_FLOAT_EQ(q.GetX(), 5);
+  // A one-dimensional table made after a grid: no rows to lay out either (with the old row
+  // count, slot 4 of 5 would land at x = 150, outside the rectangle).
+  ERectangleShape again(0, 0, 100, 50, 0);
+  again.SetAutoArrange(1, 0);
+  again.SetIndexed(3, 2);
+  again.DetachDaughters();
+  EShape& base = again;
+  base.SetIndexed(5);
+  ASSERT_EQ(again.GetMaxDaughters(), 5u);
+  EPointShape r(7, 8);
+  r.AttachIndexed(&again, 4);
+  again.ValidateFrame();
+  EXPECT_FLOAT_EQ(r.GetX(), 7);
+  EXPECT_FLOAT_EQ(r.GetY(), 8);
+  EWedgeShape wedge(EPoint(0, 0), 20, 10, 0, 90.0f);
+  wedge.SetAutoArrange(1, 0);
+  wedge.SetIndexed(2, 2);
+  EPointShape w(1, 2);
+  w.Attach(&wedge);
+  wedge.ValidateFrame();
+  EXPECT_FLOAT_EQ(w.GetX(), 1);
+  EXPECT_FLOAT_EQ(w.GetY(), 2);
 }
 
 TEST(ShapeArrangement, WedgePolarGrid) {
@@ -288,6 +372,70 @@ TEST(ShapeMasks, RotatedRectanglesMatchBruteForce) {
   }
 }
 
+// The rectangle's corners are in its mother's coordinates: under a turned, scaled frame shape in
+// a scaled world the mask is the polygon of the floored sensor corners, computed here by hand.
+TEST(ShapeMasks, RectangleUnderATurnedMotherInAScaledWorld) {
+  Settings settings;
+  ESetAngleUnit(E_ANGLE_UNIT_DEGREES);
+  EImage<EBW8> image(90, 70);
+  EROI<EBW8> roi;
+  roi.Attach(&image);
+  roi.SetPlacement(0, 0, 90, 70);
+  EWorldShape world(0, 0, 0, 1, 10, 10);
+  world.SetCalibrationModes(E_CALIBRATION_SCALED | E_CALIBRATION_INVERSE);
+  world.SetCenter(4, 6);
+  world.SetScale(2);  // sensor = (4, 6) + 2 world
+  EFrameShape mother(10, 12, 20, 1.5f, 1, 1);
+  mother.Attach(&world);
+  ERectangleShape rect(3, -2, 12, 6, 35);
+  rect.Attach(&mother);
+  rect.SetupMask(&roi);
+  ASSERT_EQ(EGetError(), E_OK);
+  const double deg = 3.14159265358979 / 180.0;
+  const double u[4] = {-1, 1, 1, -1}, v[4] = {-1, -1, 1, 1};
+  double px[4], py[4];
+  for (int i = 0; i < 4; ++i) {
+    // Corner in the mother's coordinates, then through the mother's frame, then the world.
+    double mx = 3 + u[i] * 6 * std::cos(35 * deg) - v[i] * 3 * std::sin(35 * deg);
+    double my = -2 + u[i] * 6 * std::sin(35 * deg) + v[i] * 3 * std::cos(35 * deg);
+    double wx = 10 + 1.5 * (mx * std::cos(20 * deg) - my * std::sin(20 * deg));
+    double wy = 12 + 1.5 * (mx * std::sin(20 * deg) + my * std::cos(20 * deg));
+    px[i] = std::floor(4 + 2 * wx);
+    py[i] = std::floor(6 + 2 * wy);
+  }
+  PixelSet expected;
+  for (int y = 0; y < 70; ++y)
+    for (int x = 0; x < 90; ++x) {
+      bool pos = true, neg = true;
+      for (int i = 0; i < 4; ++i) {
+        int j = (i + 1) % 4;
+        double cross = (px[j] - px[i]) * (y - py[i]) - (py[j] - py[i]) * (x - px[i]);
+        if (cross < 0) pos = false;
+        if (cross > 0) neg = false;
+      }
+      if (pos || neg) expected.insert(std::make_pair(x, y));
+    }
+  EXPECT_GT(expected.size(), 300u);
+  EXPECT_EQ(RunPixels(roi), expected);
+  // The wedge's disc through the same chain: radius 5 in the mother, 15 sensor pixels.
+  EWedgeShape wedge(EPoint(3, -2), 10, -2, 0, 90.0f);  // outer radius 5, inner 3
+  wedge.Attach(&mother);
+  wedge.SetupMask(&roi);
+  ASSERT_EQ(EGetError(), E_OK);
+  double cx = 4 + 2 * (10 + 1.5 * (3 * std::cos(20 * deg) + 2 * std::sin(20 * deg)));
+  double cy = 6 + 2 * (12 + 1.5 * (3 * std::sin(20 * deg) - 2 * std::cos(20 * deg)));
+  PixelSet disc;
+  for (int y = 0; y < 70; ++y)
+    for (int x = 0; x < 90; ++x) {
+      double d2 = (x - cx) * (x - cx) + (y - cy) * (y - cy);
+      if (std::fabs(d2 - 225.0) < 0.05) continue;  // too close to the outline to call
+      if (d2 < 225.0) disc.insert(std::make_pair(x, y));
+    }
+  PixelSet got = RunPixels(roi);
+  for (const auto& px2 : disc) EXPECT_TRUE(got.count(px2)) << px2.first << "," << px2.second;
+  EXPECT_LE(got.size(), disc.size() + 4);
+}
+
 TEST(ShapeMasks, AxisAlignedClippedAndBadInput) {
   EImage<EC24> image(16, 7);
   EROI<EC24> roi;
@@ -365,4 +513,58 @@ TEST(ShapeMasks, WedgeDiscMatchesBruteForce) {
   EXPECT_EQ(EGetError(), E_ERROR_INVALID_PARAMETER);
   EXPECT_STREQ(EGetErrorTrace(), "EWedgeShape::SetupMask ( BW8)\n");
   EOk();
+}
+
+// Under a turned and scaled mother: a plain daughter keeps its absolute orientation and size, a
+// rotatable one keeps its own angle on a line and takes its position's angle on a circle, a
+// resizable one keeps its own scale.
+TEST(ShapeArrangement, RotatableAndResizableDaughters) {
+  Settings settings;
+  ESetAngleUnit(E_ANGLE_UNIT_DEGREES);
+  ELineShape line(10, 20, 100, 30);
+  line.SetScale(2);
+  line.SetAutoArrange(1, 0);
+  EPointShape plain, turning, growing;
+  turning.SetRotatable(1, 0);
+  growing.SetResizable(1, 0);
+  for (EPointShape* p : {&plain, &turning, &growing}) {
+    p->Set(EPoint(7, 7), 10, 3);
+    p->Attach(&line);
+  }
+  line.ValidateFrame();
+  float angle, scale;
+  AbsoluteAxis(plain, angle, scale);
+  EXPECT_NEAR(angle, 0, 1e-3);
+  EXPECT_NEAR(scale, 1, 1e-5);
+  EXPECT_NEAR(turning.GetAngle(), 10, 1e-4);
+  EXPECT_NEAR(turning.GetScale(), 0.5f, 1e-6);
+  EXPECT_NEAR(growing.GetAngle(), -30, 1e-4);
+  EXPECT_NEAR(growing.GetScale(), 3, 1e-6);
+  EXPECT_FLOAT_EQ(growing.GetX(), 50);
+  // The line's three slots in world coordinates: its origin, centre and end.
+  EPoint org = plain.LocalToWorld(EPoint(0, 0)), end = growing.LocalToWorld(EPoint(0, 0));
+  double c = std::cos(30 * 3.14159265358979 / 180), s = std::sin(30 * 3.14159265358979 / 180);
+  EXPECT_NEAR(org.GetX(), 10 - 100 * c, 1e-3);
+  EXPECT_NEAR(org.GetY(), 20 - 100 * s, 1e-3);
+  EXPECT_NEAR(end.GetX(), 10 + 100 * c, 1e-3);
+  EXPECT_NEAR(end.GetY(), 20 + 100 * s, 1e-3);
+
+  ECircleShape circle(0, 0, 20, 45, 1);
+  circle.SetAutoArrange(1, 0);
+  EPointShape a, b;
+  a.SetRotatable(1, 0);
+  b.SetRotatable(1, 0);
+  b.SetResizable(1, 0);
+  b.SetScale(4);
+  a.Attach(&circle);
+  b.Attach(&circle);
+  circle.ValidateFrame();
+  EXPECT_NEAR(a.GetAngle(), 0, 1e-4);
+  EXPECT_NEAR(b.GetAngle(), 180, 1e-3);
+  EXPECT_NEAR(b.GetScale(), 4, 1e-6);
+  AbsoluteAxis(b, angle, scale);
+  EXPECT_NEAR(std::remainder(angle - 225, 360.0), 0, 1e-3);
+  EPoint at = b.LocalToWorld(EPoint(0, 0));
+  EXPECT_NEAR(at.GetX(), 10 * std::cos(225 * 3.14159265358979 / 180), 1e-4);
+  EXPECT_NEAR(at.GetY(), 10 * std::sin(225 * 3.14159265358979 / 180), 1e-4);
 }

@@ -468,3 +468,37 @@ TEST(ShapeDrawingWithoutWorld, ArcUnderAScaledRootFrameLiesOnItsCircle) {
     EXPECT_TRUE(std::fabs(r0 - 30) < 1.5 || std::fabs(r0 - 20) < 1.5) << r0;
   }
 }
+
+// A positive amplitude turns from the world's x axis towards its y axis: through a y-down world
+// the quarter arc goes down the screen from its origin, through a y-up world up the screen. Every
+// drawn vertex lies on the circle, in the quarter the arc covers.
+TEST_F(ShapeDrawing, ArcsCoverTheirSpanThroughYDownAndYUpWorlds) {
+  for (int up = 0; up < 2; ++up) {
+    EWorldShape w(0, 0, 0, 1, 100, 100);
+    w.SetCalibrationModes(E_CALIBRATION_SCALED | E_CALIBRATION_INVERSE);
+    w.SetCenter(100, 100);
+    w.SetScale(2);
+    if (up) w.SetRatio(-1);
+    for (int sense = 0; sense < 2; ++sense) {
+      float amplitude = sense == 0 ? 90.0f : -90.0f;
+      ECircleShape arc(EPoint(0, 0), 40, 0, amplitude);  // sensor radius 40
+      arc.Attach(&w);
+      EWedgeShape wedge(EPoint(0, 0), 40, 0, 0, amplitude);
+      wedge.Attach(&w);
+      for (EShape* s : {static_cast<EShape*>(&arc), static_cast<EShape*>(&wedge)}) {
+        RecordingAdapter r;
+        s->Draw(&r, INS_DRAW_NOMINAL, 0);
+        std::vector<Line> lines = Lines(r);
+        if (s == &wedge) lines.resize(lines.size() - 4);  // the two radial sides come last
+        // Turning towards world +y shows downwards in a y-down world.
+        int down = (amplitude > 0) != (up != 0) ? 1 : -1;
+        ExpectChain(lines, 140, 100, 100, 100 + 40 * down);
+        for (const auto& l : lines) {
+          EXPECT_NEAR(std::hypot(l.x1 - 100.0, l.y1 - 100.0), 40, 1.5);
+          EXPECT_GE(l.x1, 100);
+          EXPECT_GE((l.y1 - 100) * down, 0) << "up " << up << " amplitude " << amplitude;
+        }
+      }
+    }
+  }
+}

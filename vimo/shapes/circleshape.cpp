@@ -60,7 +60,8 @@ ECircleShape::~ECircleShape() { s_Format.RemoveInstance(); }
 ECircleShape* ECircleShape::CopyTo(ECircleShape* dst, int recursive) const {
   if (dst == this) return dst;
   if (dst == nullptr) dst = new ECircleShape();
-  if (EShape::CopyTo(dst, recursive) == nullptr) return dst;
+  // Refused (a target that holds the source): nothing is copied.
+  if (EShape::CopyTo(dst, recursive) == nullptr) return nullptr;
   static_cast<ECircle&>(*dst) = static_cast<const ECircle&>(*this);
   dst->EFrame::InvalidateFrame();
   dst->m_f32MiddleHandleAngle = m_f32MiddleHandleAngle;
@@ -183,8 +184,10 @@ void ECircleShape::Rescale(float factor, int daughters) {
 }
 
 void ECircleShape::ArrangeDaughters() {
+  // Spread over the slots, as on the line: an indexed circle with empty slots keeps each
+  // daughter at its slot's angle instead of stacking or running past the arc's end.
   unsigned count = GetSlotCount();
-  unsigned n = m_un32NumDaughters;
+  unsigned n = count;
   float d = GetFull() ? static_cast<float>(n) : static_cast<float>(n) - 1.0f;
   for (unsigned k = 0; k < count; ++k) {
     EShape* daughter = m_ppDaughter[k];

@@ -32,7 +32,8 @@ EFrameShape::~EFrameShape() { s_Format.RemoveInstance(); }
 EFrameShape* EFrameShape::CopyTo(EFrameShape* dst, int recursive) const {
   if (dst == this) return dst;
   if (dst == nullptr) dst = new EFrameShape();
-  if (EShape::CopyTo(dst, recursive) == nullptr) return dst;
+  // Refused (a target that holds the source): nothing is copied.
+  if (EShape::CopyTo(dst, recursive) == nullptr) return nullptr;
   static_cast<EFrame&>(*dst) = static_cast<const EFrame&>(*this);
   dst->EFrame::InvalidateFrame();
   dst->m_f32SizeX = m_f32SizeX;

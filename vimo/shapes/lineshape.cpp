@@ -27,7 +27,8 @@ ELineShape::~ELineShape() { s_Format.RemoveInstance(); }
 ELineShape* ELineShape::CopyTo(ELineShape* dst, int recursive) const {
   if (dst == this) return dst;
   if (dst == nullptr) dst = new ELineShape();
-  if (EShape::CopyTo(dst, recursive) == nullptr) return dst;
+  // Refused (a target that holds the source): nothing is copied.
+  if (EShape::CopyTo(dst, recursive) == nullptr) return nullptr;
   static_cast<ELine&>(*dst) = static_cast<const ELine&>(*this);
   dst->EFrame::InvalidateFrame();
   return dst;
@@ -92,14 +93,16 @@ void ELineShape::Rescale(float factor, int daughters) {
 }
 
 void ELineShape::ArrangeDaughters() {
+  // The positions are those of the slots: a list has no gaps, and in an indexed table each
+  // daughter keeps its slot's place whichever slots are empty (counting only the present
+  // daughters would push the last ones past the end of the line).
   unsigned count = GetSlotCount();
-  float n = static_cast<float>(m_un32NumDaughters);
+  float n = static_cast<float>(count);
   for (unsigned k = 0; k < count; ++k) {
     EShape* d = m_ppDaughter[k];
     if (d == nullptr) continue;
-    float x = m_un32NumDaughters < 2
-                  ? 0.0f
-                  : (2.0f * static_cast<float>(k) / (n - 1.0f) - 1.0f) * m_f32HalfLength;
+    float x =
+        count < 2 ? 0.0f : (2.0f * static_cast<float>(k) / (n - 1.0f) - 1.0f) * m_f32HalfLength;
     PlaceDaughter(d, EPoint(x, 0), 0, 0);
   }
 }

@@ -26,7 +26,8 @@ EPointShape::~EPointShape() { s_Format.RemoveInstance(); }
 EPointShape* EPointShape::CopyTo(EPointShape* dst, int recursive) const {
   if (dst == this) return dst;
   if (dst == nullptr) dst = new EPointShape();
-  if (EShape::CopyTo(dst, recursive) == nullptr) return dst;
+  // Refused (a target that holds the source): nothing is copied.
+  if (EShape::CopyTo(dst, recursive) == nullptr) return nullptr;
   static_cast<EFrame&>(*dst) = static_cast<const EFrame&>(*this);
   dst->EFrame::InvalidateFrame();
   return dst;

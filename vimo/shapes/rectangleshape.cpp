@@ -45,7 +45,8 @@ ERectangleShape::~ERectangleShape() { s_Format.RemoveInstance(); }
 ERectangleShape* ERectangleShape::CopyTo(ERectangleShape* dst, int recursive) const {
   if (dst == this) return dst;
   if (dst == nullptr) dst = new ERectangleShape();
-  if (EShape::CopyTo(dst, recursive) == nullptr) return dst;
+  // Refused (a target that holds the source): nothing is copied.
+  if (EShape::CopyTo(dst, recursive) == nullptr) return nullptr;
   static_cast<ERectangle&>(*dst) = static_cast<const ERectangle&>(*this);
   dst->EFrame::InvalidateFrame();
   dst->m_un32NumRows = m_un32NumRows;
@@ -176,8 +177,10 @@ void ERectangleShape::Rescale(float factor, int daughters) {
 }
 
 void ERectangleShape::ArrangeDaughters() {
+  // Only a grid table is laid out: the row count outlives the grid when Attach turns the empty
+  // grid into a list or a one-dimensional table replaces it, and it says nothing about those.
   unsigned rows = m_un32NumRows;
-  if (rows == 0) return;
+  if (rows == 0 || !GetIndexed() || !Get2DArray()) return;
   unsigned cols = m_un32MaxDaughters / rows;
   unsigned count = GetSlotCount();
   for (unsigned k = 0; k < count; ++k) {

@@ -65,7 +65,8 @@ EWedgeShape::~EWedgeShape() { s_Format.RemoveInstance(); }
 EWedgeShape* EWedgeShape::CopyTo(EWedgeShape* dst, int recursive) const {
   if (dst == this) return dst;
   if (dst == nullptr) dst = new EWedgeShape();
-  if (EShape::CopyTo(dst, recursive) == nullptr) return dst;
+  // Refused (a target that holds the source): nothing is copied.
+  if (EShape::CopyTo(dst, recursive) == nullptr) return nullptr;
   static_cast<EWedge&>(*dst) = static_cast<const EWedge&>(*this);
   dst->EFrame::InvalidateFrame();
   dst->m_f32MiddleHandleAngle = m_f32MiddleHandleAngle;
@@ -219,8 +220,10 @@ void EWedgeShape::Rescale(float factor, int daughters) {
 }
 
 void EWedgeShape::ArrangeDaughters() {
+  // Only a grid table is laid out: the row count outlives the grid when Attach turns the empty
+  // grid into a list or a one-dimensional table replaces it, and it says nothing about those.
   unsigned rows = m_un32NumRows;
-  if (rows == 0) return;
+  if (rows == 0 || !GetIndexed() || !Get2DArray()) return;
   unsigned cols = m_un32MaxDaughters / rows;
   float full = GetFullCircle() != 0;
   unsigned count = GetSlotCount();

@@ -100,6 +100,28 @@ TEST_F(ShapeDrawing, HalveSegmentThroughRawWorldDrawsExactlyTwoLines) {
   EXPECT_LE(rec.calls.size(), 8192u);
 }
 
+TEST_F(ShapeDrawing, NearlyFullArcWhoseEndsShareAPixelFollowsTheCircle) {
+  // An arc of 359.5 degrees, radius 30 about (100, 100): both ends fall on display pixel
+  // (130, 100). It must still be drawn as a chain of short pieces round the circle, not as
+  // two lines across it to the opposite side and back.
+  const float pi = 3.14159265f;
+  const float amplitude = 359.5f * pi / 180.0f;
+  int x0, y0, x1, y1;
+  world.LocalToDisplay(EPoint(130, 100), x0, y0);
+  world.LocalToDisplay(EPoint(100 + 30 * std::cos(amplitude), 100 + 30 * std::sin(amplitude)), x1,
+                       y1);
+  ASSERT_EQ(x0, x1);
+  ASSERT_EQ(y0, y1);
+  world.HalveArc(&rec, EPoint(100, 100), 30, 0, x0, y0, amplitude, x1, y1);
+  std::vector<Line> lines = Lines(rec);
+  ASSERT_GT(lines.size(), 8u);
+  ExpectChain(lines, 130, 100, 130, 100);
+  for (const auto& l : lines) {
+    EXPECT_LT(std::hypot(l.x1 - l.x0, l.y1 - l.y0), 16) << l.x0 << "," << l.y0;
+    EXPECT_NEAR(std::hypot(l.x1 - 100.0, l.y1 - 100.0), 30, 1.5);
+  }
+}
+
 TEST_F(ShapeDrawing, CurvesFollowADistortedWorld) {
   world.SetCalibrationModes(E_CALIBRATION_SCALED | E_CALIBRATION_INVERSE);
   world.SetScale(4);
@@ -418,6 +440,33 @@ TEST(ShapeRecursion, ProcessVisitsEveryDaughterOnlyWhenAsked) {
   a.Process(nullptr, 1);
   EXPECT_EQ(b.processed, 1);
   EXPECT_EQ(c.processed, 1);
+}
+
+TEST(ShapeDrawingWithoutWorld, ArcUnderAScaledRootFrameLiesOnItsCircle) {
+  // Under a root frame (no world: identity calibration, zoom 1, pan 0) centred at (50, 50)
+  // with scale 2, a circle of diameter 20 centred at (10, 0) of the frame is the circle of
+  // radius 20 about (70, 50) in sensor pixels.
+  RecordingAdapter rec;
+  EFrameShape root(50, 50, 0, 2, 10, 10, 1);
+  ECircleShape circle(10, 0, 20, 0, 1);
+  circle.Attach(&root);
+  circle.Draw(&rec, INS_DRAW_NOMINAL, 0);
+  std::vector<Line> lines = Lines(rec);
+  ASSERT_GT(lines.size(), 8u);
+  ExpectChain(lines, 90, 50, 90, 50);
+  for (const auto& l : lines) EXPECT_NEAR(std::hypot(l.x0 - 70.0, l.y0 - 50.0), 20, 1.5);
+  // A wedge of radius 10 and breadth 5 has its arcs on the frame's radii 15 and 10, so in
+  // sensor pixels 30 and 20 about the same centre; its sides join them.
+  rec.calls.clear();
+  EWedgeShape wedge(EPoint(10, 0), 20, 5, 0, 90);
+  wedge.Attach(&root);
+  wedge.Draw(&rec, INS_DRAW_NOMINAL, 0);
+  lines = Lines(rec);
+  ASSERT_GT(lines.size(), 4u);
+  for (const auto& l : lines) {
+    double r0 = std::hypot(l.x0 - 70.0, l.y0 - 50.0);
+    EXPECT_TRUE(std::fabs(r0 - 30) < 1.5 || std::fabs(r0 - 20) < 1.5) << r0;
+  }
 }
 
 // A positive amplitude turns from the world's x axis towards its y axis: through a y-down world

@@ -1,4 +1,5 @@
 // Frames along the hierarchy, conversions through a calibrated world, display mapping.
+#include <algorithm>
 #include <cmath>
 
 #include "shape_test_support.h"
@@ -247,4 +248,51 @@ TEST(ShapeFrames, SelectUsesDisplayPositionOfOrigin) {
   m.Select(0, 0, 100, 100, 0);
   EXPECT_TRUE(m.GetSelected());
   EXPECT_TRUE(b.GetSelected() == 0);
+}
+
+TEST(ShapeFrames, SettersStillReachDaughtersAfterInvalidateWorld) {
+  // The mother's world is looked up, the daughter's frame is validated without one; clearing
+  // the mother's world cache must not leave the daughter's frame valid beneath an invalid
+  // mother, or the next move of the mother would not reach it.
+  EFrameShape m(100, 0, 0, 1, 10, 10);
+  EPointShape d(5, 0);
+  d.Attach(&m);
+  EXPECT_EQ(m.GetWorldShape(), &VimoWorld);
+  EXPECT_FLOAT_EQ(d.LocalToWorld(EPoint(0, 0)).GetX(), 105);
+  m.InvalidateWorld();
+  m.SetCenter(200, 0);
+  EXPECT_FLOAT_EQ(d.LocalToWorld(EPoint(0, 0)).GetX(), 205);
+  // The world caches are still rebuilt on demand.
+  EXPECT_EQ(d.GetWorldShape(), &VimoWorld);
+  EXPECT_EQ(m.GetWorldShape(), &VimoWorld);
+}
+
+TEST(ShapeFrames, CircleDisplayBoxThroughATurnedScaledWorld) {
+  // A similarity world (scale 4, turned by 30 degrees, centre (320, 240)) maps a world circle
+  // of radius 5 onto a sensor circle of radius 20 about the mapped centre, whatever the turn:
+  // the display box is that centre plus and minus 20 through pan and zoom, its y values put
+  // in order when the zoom turns y over.
+  Settings settings;
+  ESetAngleUnit(E_ANGLE_UNIT_DEGREES);
+  EWorldShape world(0, 0, 0, 1, 100, 100);
+  world.SetCalibrationModes(E_CALIBRATION_SCALED | E_CALIBRATION_SKEWED);
+  world.SetCenter(320, 240);
+  world.SetScale(4);
+  world.SetAngle(30);
+  EFrameShape f(10, 0, 0, 1, 10, 10);
+  f.Attach(&world);
+  double a = 30 * kDeg;
+  double cx = 4 * (std::cos(a) * 10) + 320, cy = 4 * (std::sin(a) * 10) + 240;
+  for (float zoomY : {3.0f, -3.0f}) {
+    world.SetZoom(2, zoomY);
+    world.SetPan(3, -7);
+    int x0, y0, x1, y1;
+    f.LocalToDisplay(ECircle(EPoint(0, 0), 10, 0, 1), x0, y0, x1, y1);
+    EXPECT_EQ(x0, int(std::floor((cx - 20 + 3 + 0.5) * 2)));
+    EXPECT_EQ(x1, int(std::floor((cx + 20 + 3 + 0.5) * 2)));
+    int ya = int(std::floor((cy - 20 - 7 + 0.5) * zoomY));
+    int yb = int(std::floor((cy + 20 - 7 + 0.5) * zoomY));
+    EXPECT_EQ(y0, std::min(ya, yb)) << zoomY;
+    EXPECT_EQ(y1, std::max(ya, yb)) << zoomY;
+  }
 }

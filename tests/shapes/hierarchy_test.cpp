@@ -521,3 +521,63 @@ TEST(ShapeHierarchyDeathTest, InvariantCheckerAbortsOnABrokenTable) {
   EXPECT_DEATH(shape.CheckInvariants(), "invariant broken");
   shape.Restore();
 }
+
+TEST(ShapeCopies, AWorldShapeIsNeverClonedIntoAMother) {
+  // A world shape is always a root: cloning one into a mother's table is refused.
+  EWorldShape world(0, 0, 0, 1, 10, 10);
+  EPointShape daughter;
+  daughter.Attach(&world);
+  EFrameShape frame;
+  ERectangleShape rect(0, 0, 10, 10, 0);
+  EWedgeShape wedge(0, 0, 10, 2, 0, 1);
+  unsigned before = VimoWorld.GetNumDaughters();
+  EOk();
+  world.Clone(&frame);
+  EXPECT_EQ(EGetError(), E_ERROR_WORLD_SHAPE_ATTACH);
+  EXPECT_STREQ(EGetErrorTrace(), "EShape::Clone ( o EShape)\n");
+  EOk();
+  world.Clone(&frame, 2);
+  EXPECT_EQ(EGetError(), E_ERROR_WORLD_SHAPE_ATTACH);
+  EXPECT_STREQ(EGetErrorTrace(), "EShape::Clone ( indexed to EShape)\n");
+  EOk();
+  world.Clone(&rect, 2, 2, 0);
+  EXPECT_EQ(EGetError(), E_ERROR_WORLD_SHAPE_ATTACH);
+  EXPECT_STREQ(EGetErrorTrace(), "EShape::Clone ( indexed to ERectangleShape)\n");
+  EOk();
+  world.Clone(&wedge, 2, 2, 1);
+  EXPECT_EQ(EGetError(), E_ERROR_WORLD_SHAPE_ATTACH);
+  EXPECT_STREQ(EGetErrorTrace(), "EShape::Clone ( indexed to EWedgeShape)\n");
+  EOk();
+  // Nothing was built anywhere, and the mothers were left as they were.
+  EXPECT_EQ(frame.GetNumDaughters(), 0u);
+  EXPECT_FALSE(frame.GetIndexed());
+  EXPECT_FALSE(rect.GetIndexed());
+  EXPECT_FALSE(wedge.GetIndexed());
+  EXPECT_EQ(VimoWorld.GetNumDaughters(), before);
+  EXPECT_EQ(Violation(&VimoWorld), "");
+}
+
+TEST(ShapeCopies, CopyOntoALibraryCloneKeepsItTheLibrarys) {
+  // The target of a copy keeps its own ownership: a clone made by the library stays
+  // Allocated and is deleted by its new mother (the sanitizer run sees a leak otherwise); a
+  // shape of the caller never becomes Allocated, even from an Allocated source.
+  EPointShape model(1, 1);
+  EFrameShape m;
+  model.Clone(&m);
+  EPointShape* clone = static_cast<EPointShape*>(m.GetDaughter(0));
+  ASSERT_TRUE(clone->GetAllocated());
+  {
+    EFrameShape holder;
+    EPointShape source(5, 6);
+    source.Attach(&holder);
+    source.CopyTo(clone, 0);
+    EXPECT_EQ(clone->GetMother(), static_cast<EShape*>(&holder));
+    EXPECT_EQ(m.GetNumDaughters(), 0u);
+    EXPECT_TRUE(clone->GetAllocated());
+    EXPECT_FLOAT_EQ(clone->GetX(), 5);
+    EPointShape mine;
+    clone->CopyTo(&mine, 0);
+    EXPECT_FALSE(mine.GetAllocated());
+  }
+  EXPECT_EQ(Violation(&VimoWorld), "");
+}

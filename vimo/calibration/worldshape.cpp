@@ -316,7 +316,10 @@ void EWorldShape::HalveArcTo(DrawAdapter* adapter, EPoint center, float radius, 
   EPoint m(center.GetX() + radius * std::cos(t), center.GetY() + radius * std::sin(t));
   int mx, my;
   LocalToDisplay(m, mx, my);
-  if (depth >= kMaxHalvingDepth || CloseToChord(x0, y0, mx, my, x1, y1)) {
+  // More than a half turn is never taken for straight: the ends of a nearly full arc can share
+  // a pixel, which the chord test would accept as a piece drawn across the circle.
+  bool overHalfTurn = std::fabs(angle1 - angle0) > 3.14159265f;
+  if (depth >= kMaxHalvingDepth || (!overHalfTurn && CloseToChord(x0, y0, mx, my, x1, y1))) {
     adapter->DrawLine(x0, y0, mx, my, Quarnel::DefaultColor);
     adapter->DrawLine(mx, my, x1, y1, Quarnel::DefaultColor);
     return;

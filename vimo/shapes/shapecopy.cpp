@@ -36,6 +36,8 @@ EShape* EShape::CopyTo(EShape* dst, int recursive) const {
     Fail(E_ERROR_INVALID_PARAMETER, "EShape::CopyTo");
     return nullptr;
   }
+  // Ownership belongs to the target object, not to what is copied into it.
+  bool libraryOwned = dst->GetAllocated() != 0;
   dst->DetachDaughters();
   dst->LeaveMother();
   dst->ReleaseName();
@@ -46,9 +48,10 @@ EShape* EShape::CopyTo(EShape* dst, int recursive) const {
       dst->SetName(GetName());
   }
   // A target given by the caller belongs to the caller: the mother must not delete it. The
-  // daughters built by a recursive copy are the library's and go with their mother.
+  // daughters built by a recursive copy are the library's and go with their mother, and so
+  // does a target the library made (a clone), which nobody would delete otherwise.
   dst->m_un32Behavior = m_un32Behavior & ~INS_SHAPE_BEHAVIOR_ALLOCATED;
-  if (pending) dst->m_un32Behavior |= INS_SHAPE_BEHAVIOR_ALLOCATED;
+  if (pending || libraryOwned) dst->m_un32Behavior |= INS_SHAPE_BEHAVIOR_ALLOCATED;
   dst->m_eDraggingMode = m_eDraggingMode;
   if (placeMother != nullptr && !dst->IsWorld()) {
     if (!dst->JoinMother(placeMother, placeSlot)) {
@@ -108,6 +111,8 @@ bool EShape::FillNewClone(EShape* clone) const {
 
 void EShape::Clone(EShape* mother) {
   const char* trace = "EShape::Clone ( o EShape)";
+  // A world shape is always a root: its clone cannot join a mother.
+  if (IsWorld()) return Fail(E_ERROR_WORLD_SHAPE_ATTACH, trace);
   if (mother == nullptr) return Fail(E_ERROR_INVALID_PARAMETER, trace);
   EShape* copy = New();
   if (copy == nullptr) return ETraceError(trace);
@@ -119,6 +124,7 @@ void EShape::Clone(EShape* mother) {
 
 void EShape::Clone(EShape* mother, unsigned slots) {
   const char* trace = "EShape::Clone ( indexed to EShape)";
+  if (IsWorld()) return Fail(E_ERROR_WORLD_SHAPE_ATTACH, trace);
   // Filling this shape or one of its descendants would clone the growing table again and again.
   if (mother == nullptr || IsAncestorOf(mother)) return Fail(E_ERROR_INVALID_PARAMETER, trace);
   EOk();
@@ -133,6 +139,7 @@ void EShape::Clone(EShape* mother, unsigned slots) {
 
 void EShape::Clone(ERectangleShape* mother, unsigned first, unsigned second, int alternate) {
   const char* trace = "EShape::Clone ( indexed to ERectangleShape)";
+  if (IsWorld()) return Fail(E_ERROR_WORLD_SHAPE_ATTACH, trace);
   if (mother == nullptr || IsAncestorOf(mother)) return Fail(E_ERROR_INVALID_PARAMETER, trace);
   EOk();
   mother->SetIndexed(first, second);
@@ -148,6 +155,7 @@ void EShape::Clone(ERectangleShape* mother, unsigned first, unsigned second, int
 
 void EShape::Clone(EWedgeShape* mother, unsigned first, unsigned second, int alternate) {
   const char* trace = "EShape::Clone ( indexed to EWedgeShape)";
+  if (IsWorld()) return Fail(E_ERROR_WORLD_SHAPE_ATTACH, trace);
   if (mother == nullptr || IsAncestorOf(mother)) return Fail(E_ERROR_INVALID_PARAMETER, trace);
   EOk();
   mother->SetIndexed(first, second);

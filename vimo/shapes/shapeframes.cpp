@@ -65,7 +65,10 @@ void EShape::InvalidateFrame() {
 
 void EShape::InvalidateWorld() {
   if (m_pWorldShape == nullptr) return;
-  CastToFrame()->InvalidateFrame();
+  // The descendants' frames go with this one even where their world caches are empty (frames
+  // are validated without a world lookup): a valid frame below an invalid one would no longer
+  // be reached by the invalidation of the next placement change.
+  InvalidateFrame();
   m_pWorldShape = nullptr;
   unsigned count = GetSlotCount();
   for (unsigned i = 0; i < count; ++i)
@@ -212,22 +215,25 @@ void EShape::DrawSegment(Quarnel::DrawAdapter* adapter, EPoint a, EPoint b) {
 void EShape::DrawArc(Quarnel::DrawAdapter* adapter, EPoint center, float radius, float angle0,
                      float amplitude) {
   EWorldShape* world = DrawingWorld();
-  EPoint wc = MotherToWorld(center);
-  // The mother's frame is a similarity: it moves, turns and scales the circle, so the world
-  // start angle and radius follow from the world position of the arc's origin.
-  EPoint org(center.GetX() + radius * std::cos(angle0), center.GetY() + radius * std::sin(angle0));
-  EPoint wo = MotherToWorld(org);
-  float wr = (wo - wc).Modulus();
-  float wa = (wo - wc).Argument();
-  if (world != nullptr) return world->DrawWorldArc(adapter, wc, wr, wa, amplitude);
-  // No world: straight pieces of at most 1/64 turn in sensor pixels.
+  if (world != nullptr) {
+    EPoint wc = MotherToWorld(center);
+    // The mother's frame is a similarity: it moves, turns and scales the circle, so the world
+    // start angle and radius follow from the world position of the arc's origin.
+    EPoint org(center.GetX() + radius * std::cos(angle0),
+               center.GetY() + radius * std::sin(angle0));
+    EPoint wo = MotherToWorld(org);
+    return world->DrawWorldArc(adapter, wc, (wo - wc).Modulus(), (wo - wc).Argument(), amplitude);
+  }
+  // No world: straight pieces of at most 1/64 turn, taken in the mother's coordinates (the
+  // ones MotherToDisplay converts from).
   float pieces = std::ceil(std::fabs(amplitude) / 0.09817477f);
   int steps = pieces >= 1 ? (pieces < 4096 ? static_cast<int>(pieces) : 4096) : 1;
   int px = 0, py = 0;
   for (int i = 0; i <= steps; ++i) {
-    float a = wa + amplitude * static_cast<float>(i) / static_cast<float>(steps);
+    float a = angle0 + amplitude * static_cast<float>(i) / static_cast<float>(steps);
     int x, y;
-    MotherToDisplay(EPoint(wc.GetX() + wr * std::cos(a), wc.GetY() + wr * std::sin(a)), x, y);
+    MotherToDisplay(
+        EPoint(center.GetX() + radius * std::cos(a), center.GetY() + radius * std::sin(a)), x, y);
     if (i > 0) adapter->DrawLine(px, py, x, y, Quarnel::DefaultColor);
     px = x;
     py = y;

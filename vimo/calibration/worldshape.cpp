@@ -52,7 +52,8 @@ EWorldShape::~EWorldShape() {}
 EWorldShape* EWorldShape::CopyTo(EWorldShape* dst, int recursive) const {
   if (dst == this) return dst;
   if (dst == nullptr) dst = new EWorldShape();
-  if (EShape::CopyTo(dst, recursive) == nullptr) return dst;
+  // Refused (a target that holds the source): nothing is copied, as for the other shapes.
+  if (EShape::CopyTo(dst, recursive) == nullptr) return nullptr;
   static_cast<EWorld&>(*dst) = static_cast<const EWorld&>(*this);
   dst->m_f32SizeX = m_f32SizeX;
   dst->m_f32SizeY = m_f32SizeY;

@@ -36,6 +36,37 @@ TEST(ImageRegions, NestedRegionsAddressRootPixels) {
   EXPECT_EQ(inner.GetImagePtr(0, 1) - inner.GetImagePtr(0, 0), 12);
 }
 
+TEST(ImageRegions, RootPixelsMatchTheSeparateAccessors) {
+  EImage<EBW8> image = Ramp(10, 8);
+  EROI<EBW8> outer;
+  outer.Attach(&image);
+  outer.SetPlacement(2, 1, 6, 5);
+  EROI<EBW8> inner;
+  inner.Attach(&outer);
+  // Even a region clipped to nothing reaches the whole root image.
+  inner.SetPlacement(50, 50, 3, 2);
+  int width = -1, height = -1, pitch = -1;
+  EXPECT_EQ(inner.GetRootPixels(width, height, pitch), image.GetImagePtr());
+  EXPECT_EQ(width, 10);
+  EXPECT_EQ(height, 8);
+  EXPECT_EQ(pitch, image.GetRowPitch());
+  EXPECT_EQ(image.GetRootPixels(width, height, pitch), image.GetImagePtr());
+
+  // No root image, or one without pixels: nullptr and zero sizes.
+  EROI<EBW8> detached;
+  width = height = pitch = -1;
+  EXPECT_EQ(detached.GetRootPixels(width, height, pitch), nullptr);
+  EXPECT_EQ(width | height | pitch, 0);
+  EImage<EBW8> empty(0, 5);
+  EROI<EBW8> onEmpty;
+  onEmpty.Attach(&empty);
+  width = height = pitch = -1;
+  EXPECT_EQ(onEmpty.GetRootPixels(width, height, pitch), nullptr);
+  EXPECT_EQ(width | height | pitch, 0);
+  image.SetSize(0, 0);
+  EXPECT_EQ(inner.GetRootPixels(width, height, pitch), nullptr);
+}
+
 TEST(ImageRegions, PlacementPartlyOutsideIsClipped) {
   EImage<EBW8> image = Ramp(10, 8);
   EROI<EBW8> region;

@@ -140,3 +140,16 @@ uint8_t* EGenericROI::GetBasePtr() const {
   uint8_t* data = const_cast<uint8_t*>(root->m_Pixels.data());
   return data + y * root->m_Pitch + x * m_PixelSize;
 }
+
+const uint8_t* EGenericROI::GetRootPixels(int& width, int& height, int& pitch) const {
+  const EGenericROI* root = GetRoot();
+  if (root == nullptr || root->m_Pixels.empty() || root->m_ImageWidth <= 0 ||
+      root->m_ImageHeight <= 0) {
+    width = height = pitch = 0;
+    return nullptr;
+  }
+  width = root->m_ImageWidth;
+  height = root->m_ImageHeight;
+  pitch = root->m_Pitch;
+  return root->m_Pixels.data();
+}

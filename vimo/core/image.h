@@ -39,6 +39,9 @@ class EGenericROI {
   const EGenericROI* GetRoot() const;
   // Address of pixel (0, 0) of this region, nullptr when void.
   uint8_t* GetBasePtr() const;
+  // Pixel (0, 0) of the root image with its size and row pitch, from one walk up the parents;
+  // nullptr and zero sizes when there is no root image or it has no pixels.
+  const uint8_t* GetRootPixels(int& width, int& height, int& pitch) const;
 
   ERunVector& GetRuns() { return m_Runs; }
 

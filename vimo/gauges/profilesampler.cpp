@@ -192,14 +192,13 @@ bool DigitalLine::Range(int64_t xlo, int64_t xhi, int64_t ylo, int64_t yhi, int6
 
 RootView::RootView(const EROI<EBW8>* roi) {
   if (roi == nullptr) return;
-  const EGenericROI* root = roi->GetRoot();
-  if (root == nullptr) return;
-  const uint8_t* pixels = root->GetBasePtr();  // null when the image has no pixels
+  int w = 0, h = 0, p = 0;
+  const uint8_t* pixels = roi->GetRootPixels(w, h, p);  // null when the image has no pixels
   if (pixels == nullptr) return;
-  width = root->GetTotalWidth();
-  height = root->GetTotalHeight();
-  pitch = root->GetRowPitch();
-  if (width > 0 && height > 0) base = pixels;
+  width = w;
+  height = h;
+  pitch = p;
+  base = pixels;
 }
 
 SampleStatus SampleAxis(const RootView& image, const DigitalLine& line, unsigned thickness,

@@ -98,3 +98,39 @@ TEST(HVConstraint, ThroughTheMiddleAndSaturatingAtTheLimits) {
   EXPECT_EQ(x1, INT_MAX);
   EXPECT_LT(x0, x1);
 }
+
+// Thickness-1 samples far along segments of about a million pixels, on both sides of the length
+// where the axis sampler changes its way of dividing, against the line's own pixel positions.
+TEST(AxisSampler, LongSegmentsReadTheLinePixels) {
+  EImage<EBW8> image(61, 47);
+  for (int y = 0; y < 47; ++y)
+    for (int x = 0; x < 61; ++x) image.SetPixel(static_cast<EBW8>((x * 5 + y * 67) & 255), x, y);
+  const RootView view(&image);
+  std::mt19937 rng(11);
+  int checked = 0;
+  for (int64_t length :
+       {int64_t(999983), (int64_t(1) << 20) - 1, int64_t(1) << 20, int64_t(1100009)})
+    for (int trial = 0; trial < 24; ++trial) {
+      // Ends inside the image, starts far outside: the samples read lie near the far end.
+      const int ex = std::uniform_int_distribution<int>(0, 60)(rng);
+      const int ey = std::uniform_int_distribution<int>(0, 46)(rng);
+      const int64_t minor = std::uniform_int_distribution<int64_t>(0, length)(rng);
+      const int sx = trial & 1 ? 1 : -1, sy = trial & 2 ? 1 : -1;
+      int x0 = int(ex - sx * length), y0 = int(ey - sy * minor);
+      if (trial & 4) std::swap(x0, y0);  // y-major segments too
+      const int x1 = trial & 4 ? ey : ex, y1 = trial & 4 ? ex : ey;
+      const DigitalLine line(x0, y0, x1, y1, (trial & 8) == 0);
+      ASSERT_EQ(line.n, length);
+      EBW32Vector profile;
+      ASSERT_EQ(SampleAxis(view, line, 1, profile), kSampleOk);
+      int64_t first, last;
+      if (!line.Range(0, 60, 0, 46, first, last) || first >= last) continue;
+      ASSERT_EQ(profile.GetNumElements(), unsigned(length + 1));
+      for (int64_t i = first; i <= last; ++i, ++checked)
+        ASSERT_EQ(profile[unsigned(i)], image.GetPixel(int(line.X(i)), int(line.Y(i))))
+            << x0 << "," << y0 << " " << x1 << "," << y1 << " i=" << i;
+      EXPECT_EQ(profile[0], profile[unsigned(first)]);
+      EXPECT_EQ(profile[unsigned(length)], profile[unsigned(last)]);
+    }
+  EXPECT_GT(checked, 1000);
+}

@@ -24,6 +24,8 @@ Wide CeilDiv(Wide a, Wide b) { return -FloorDiv(-a, b); }
 // Below this major length every product of the digital-line arithmetic fits in 64 bits, which
 // avoids the slow 128-bit divisions on every ordinary profile.
 constexpr int64_t kNarrowLength = int64_t(1) << 30;
+// Below this major length the axis sampler divides by multiplying with a reciprocal.
+constexpr int64_t kReciprocalLength = int64_t(1) << 20;
 
 int64_t FloorDiv64(int64_t a, int64_t b) {  // b > 0
   int64_t q = a / b;
@@ -220,6 +222,24 @@ SampleStatus SampleAxis(const RootView& image, const DigitalLine& line, unsigned
 
   EBW32* out = profile.GetDataPtr();
   const EBW8* base = image.base;
+  if (t == 1 && line.n < kReciprocalLength) {
+    // Minor offset of sample i, floor((2 i m + bias) / 2n), as the high half of the numerator
+    // times 2^64 / 2n rounded up: the excess stays below 1 / 2n while numerator x 2n < 2^64,
+    // which n < 2^20 guarantees, so the floor is exact. No sample waits on the previous one.
+    const uint64_t twoN = static_cast<uint64_t>(2 * line.n);
+    const uint64_t twoM = static_cast<uint64_t>(2 * line.m);
+    const uint64_t reciprocal = UINT64_MAX / twoN + 1;
+    const int64_t majorDelta = line.xMajor ? line.majorStep : line.majorStep * image.pitch;
+    const int64_t minorDelta = line.xMajor ? line.minorStep * image.pitch : line.minorStep;
+    const int64_t origin = line.y0 * image.pitch + line.x0;  // sample 0, maybe outside
+    uint64_t numerator = twoM * static_cast<uint64_t>(first) + static_cast<uint64_t>(line.bias);
+    for (int64_t i = first; i <= last; ++i, numerator += twoM) {
+      const int64_t minor = static_cast<int64_t>((UWide(numerator) * reciprocal) >> 64);
+      out[i] = base[origin + i * majorDelta + minor * minorDelta];
+    }
+    ReplicateEnds(out, first, last, line.n + 1);
+    return kSampleOk;
+  }
   Walker walk(line, image, first);
   if (t == 1) {
     // Even and odd samples on two interleaved walks: two short dependency chains instead of

@@ -258,6 +258,12 @@ class EShape {
   bool FillNewClone(EShape* clone) const;
   // The daughter slot count used by traversals.
   unsigned GetSlotCount() const { return GetIndexed() ? m_un32MaxDaughters : m_un32NumDaughters; }
+  // The grid forms of AttachIndexed and Clone, shared by the rectangle and wedge mothers.
+  template <class GridShape>
+  void AttachToGridSlot(GridShape* mother, unsigned first, unsigned second, const char* trace);
+  template <class GridShape>
+  void CloneIntoGrid(GridShape* mother, unsigned first, unsigned second, int alternate,
+                     const char* trace);
   // Allocates an indexed table of slots; shared by the grid forms of SetIndexed.
   bool AllocateIndexedTable(unsigned slots, int twoDimensional);
   // Display mapping of a point given in the mother's coordinates (the coordinates the

@@ -137,8 +137,9 @@ void EShape::Clone(EShape* mother, unsigned slots) {
   }
 }
 
-void EShape::Clone(ERectangleShape* mother, unsigned first, unsigned second, int alternate) {
-  const char* trace = "EShape::Clone ( indexed to ERectangleShape)";
+template <class GridShape>
+void EShape::CloneIntoGrid(GridShape* mother, unsigned first, unsigned second, int alternate,
+                           const char* trace) {
   if (IsWorld()) return Fail(E_ERROR_WORLD_SHAPE_ATTACH, trace);
   if (mother == nullptr || IsAncestorOf(mother)) return Fail(E_ERROR_INVALID_PARAMETER, trace);
   EOk();
@@ -153,20 +154,12 @@ void EShape::Clone(ERectangleShape* mother, unsigned first, unsigned second, int
     }
 }
 
+void EShape::Clone(ERectangleShape* mother, unsigned first, unsigned second, int alternate) {
+  CloneIntoGrid(mother, first, second, alternate, "EShape::Clone ( indexed to ERectangleShape)");
+}
+
 void EShape::Clone(EWedgeShape* mother, unsigned first, unsigned second, int alternate) {
-  const char* trace = "EShape::Clone ( indexed to EWedgeShape)";
-  if (IsWorld()) return Fail(E_ERROR_WORLD_SHAPE_ATTACH, trace);
-  if (mother == nullptr || IsAncestorOf(mother)) return Fail(E_ERROR_INVALID_PARAMETER, trace);
-  EOk();
-  mother->SetIndexed(first, second);
-  if (EGetError() != E_OK) return ETraceError(trace);
-  for (unsigned c = 0; c < first; ++c)
-    for (unsigned r = 0; r < second; ++r) {
-      if (alternate && ((c + r) & 1u) != 0) continue;
-      EShape* copy = New();
-      if (copy == nullptr) return ETraceError(trace);
-      copy->JoinMother(mother, c * second + r);
-    }
+  CloneIntoGrid(mother, first, second, alternate, "EShape::Clone ( indexed to EWedgeShape)");
 }
 
 void EShape::ReleaseName() {

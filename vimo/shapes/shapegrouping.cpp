@@ -227,8 +227,9 @@ void EShape::AttachIndexed(EShape* mother, unsigned index) {
   JoinMother(mother, index);
 }
 
-void EShape::AttachIndexed(ERectangleShape* mother, unsigned first, unsigned second) {
-  const char* trace = "EShape::AttachIndexed ( to ERectangleShape)";
+template <class GridShape>
+void EShape::AttachToGridSlot(GridShape* mother, unsigned first, unsigned second,
+                              const char* trace) {
   EOk();
   if (IsWorld()) return Fail(E_ERROR_WORLD_SHAPE_ATTACH, "EWorldShape::Attach");
   if (mother == nullptr) return Fail(E_ERROR_INVALID_PARAMETER, trace);
@@ -242,19 +243,12 @@ void EShape::AttachIndexed(ERectangleShape* mother, unsigned first, unsigned sec
   JoinMother(m, slot);
 }
 
+void EShape::AttachIndexed(ERectangleShape* mother, unsigned first, unsigned second) {
+  AttachToGridSlot(mother, first, second, "EShape::AttachIndexed ( to ERectangleShape)");
+}
+
 void EShape::AttachIndexed(EWedgeShape* mother, unsigned first, unsigned second) {
-  const char* trace = "EShape::AttachIndexed ( to EWedgeShape)";
-  EOk();
-  if (IsWorld()) return Fail(E_ERROR_WORLD_SHAPE_ATTACH, "EWorldShape::Attach");
-  if (mother == nullptr) return Fail(E_ERROR_INVALID_PARAMETER, trace);
-  unsigned slot = mother->GetDaughterIndex(first, second);
-  if (EGetError() != E_OK) return ETraceError(trace);
-  EShape* m = mother;
-  if (m->m_ppDaughter[slot] == this) return;
-  if (m->m_ppDaughter[slot] != nullptr) return Fail(E_ERROR_SLOT_OCCUPIED, trace);
-  if (IsAncestorOf(m)) return Fail(E_ERROR_INVALID_PARAMETER, trace);
-  LeaveMother();
-  JoinMother(m, slot);
+  AttachToGridSlot(mother, first, second, "EShape::AttachIndexed ( to EWedgeShape)");
 }
 
 void EShape::Detach() {

@@ -54,14 +54,7 @@ EWorldShape* EWorldShape::CopyTo(EWorldShape* dst, int recursive) const {
   if (dst == nullptr) dst = new EWorldShape();
   // Refused (a target that holds the source): nothing is copied, as for the other shapes.
   if (EShape::CopyTo(dst, recursive) == nullptr) return nullptr;
-  static_cast<EWorld&>(*dst) = static_cast<const EWorld&>(*this);
-  dst->m_f32SizeX = m_f32SizeX;
-  dst->m_f32SizeY = m_f32SizeY;
-  dst->m_un32HitLandmark = m_un32HitLandmark;
-  dst->m_f32ZoomX = m_f32ZoomX;
-  dst->m_f32ZoomY = m_f32ZoomY;
-  dst->m_f32PanX = m_f32PanX;
-  dst->m_f32PanY = m_f32PanY;
+  CopyOwnFields(dst);
   return dst;
 }
 
@@ -75,16 +68,20 @@ EShape* EWorldShape::New() const {
     ESetError(E_ERROR_ALLOCATION_FAILED);
     return nullptr;
   }
-  static_cast<EWorld&>(*clone) = static_cast<const EWorld&>(*this);
-  clone->m_f32SizeX = m_f32SizeX;
-  clone->m_f32SizeY = m_f32SizeY;
-  clone->m_un32HitLandmark = m_un32HitLandmark;
-  clone->m_f32ZoomX = m_f32ZoomX;
-  clone->m_f32ZoomY = m_f32ZoomY;
-  clone->m_f32PanX = m_f32PanX;
-  clone->m_f32PanY = m_f32PanY;
+  CopyOwnFields(clone);
   FillNewClone(clone);
   return clone;
+}
+
+void EWorldShape::CopyOwnFields(EWorldShape* dst) const {
+  static_cast<EWorld&>(*dst) = static_cast<const EWorld&>(*this);
+  dst->m_f32SizeX = m_f32SizeX;
+  dst->m_f32SizeY = m_f32SizeY;
+  dst->m_un32HitLandmark = m_un32HitLandmark;
+  dst->m_f32ZoomX = m_f32ZoomX;
+  dst->m_f32ZoomY = m_f32ZoomY;
+  dst->m_f32PanX = m_f32PanX;
+  dst->m_f32PanY = m_f32PanY;
 }
 
 void EWorldShape::Attach(EShape*) {

@@ -81,6 +81,8 @@ class EWorldShape : public EWorld, public EShape {
   unsigned GetSignature() override { return 0x57041645u; }
 
  private:
+  // The geometry and this class's own fields, shared by CopyTo and New.
+  void CopyOwnFields(EWorldShape* dst) const;
   void HalveSegmentTo(Quarnel::DrawAdapter* adapter, EPoint a, int ax, int ay, EPoint b, int bx,
                       int by, int depth);
   void HalveArcTo(Quarnel::DrawAdapter* adapter, EPoint center, float radius, float angle0, int x0,

@@ -62,10 +62,7 @@ ECircleShape* ECircleShape::CopyTo(ECircleShape* dst, int recursive) const {
   if (dst == nullptr) dst = new ECircleShape();
   // Refused (a target that holds the source): nothing is copied.
   if (EShape::CopyTo(dst, recursive) == nullptr) return nullptr;
-  static_cast<ECircle&>(*dst) = static_cast<const ECircle&>(*this);
-  dst->EFrame::InvalidateFrame();
-  dst->m_f32MiddleHandleAngle = m_f32MiddleHandleAngle;
-  dst->m_f32EndHandleAngle = m_f32EndHandleAngle;
+  CopyOwnFields(dst);
   return dst;
 }
 
@@ -79,12 +76,16 @@ EShape* ECircleShape::New() const {
     ESetError(E_ERROR_ALLOCATION_FAILED);
     return nullptr;
   }
-  static_cast<ECircle&>(*clone) = static_cast<const ECircle&>(*this);
-  clone->EFrame::InvalidateFrame();
-  clone->m_f32MiddleHandleAngle = m_f32MiddleHandleAngle;
-  clone->m_f32EndHandleAngle = m_f32EndHandleAngle;
+  CopyOwnFields(clone);
   FillNewClone(clone);
   return clone;
+}
+
+void ECircleShape::CopyOwnFields(ECircleShape* dst) const {
+  static_cast<ECircle&>(*dst) = static_cast<const ECircle&>(*this);
+  dst->EFrame::InvalidateFrame();
+  dst->m_f32MiddleHandleAngle = m_f32MiddleHandleAngle;
+  dst->m_f32EndHandleAngle = m_f32EndHandleAngle;
 }
 
 void ECircleShape::PlaceHandlesFull() {

@@ -76,6 +76,8 @@ class ECircleShape : public ECircle, public EShape {
   float m_f32EndHandleAngle;
 
  private:
+  // The geometry and this class's own fields, shared by CopyTo and New.
+  void CopyOwnFields(ECircleShape* dst) const;
   static EShapeLabelFormat s_Format;
 };
 

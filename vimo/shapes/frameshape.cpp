@@ -34,10 +34,7 @@ EFrameShape* EFrameShape::CopyTo(EFrameShape* dst, int recursive) const {
   if (dst == nullptr) dst = new EFrameShape();
   // Refused (a target that holds the source): nothing is copied.
   if (EShape::CopyTo(dst, recursive) == nullptr) return nullptr;
-  static_cast<EFrame&>(*dst) = static_cast<const EFrame&>(*this);
-  dst->EFrame::InvalidateFrame();
-  dst->m_f32SizeX = m_f32SizeX;
-  dst->m_f32SizeY = m_f32SizeY;
+  CopyOwnFields(dst);
   return dst;
 }
 
@@ -51,12 +48,16 @@ EShape* EFrameShape::New() const {
     ESetError(E_ERROR_ALLOCATION_FAILED);
     return nullptr;
   }
-  static_cast<EFrame&>(*clone) = static_cast<const EFrame&>(*this);
-  clone->EFrame::InvalidateFrame();
-  clone->m_f32SizeX = m_f32SizeX;
-  clone->m_f32SizeY = m_f32SizeY;
+  CopyOwnFields(clone);
   FillNewClone(clone);
   return clone;
+}
+
+void EFrameShape::CopyOwnFields(EFrameShape* dst) const {
+  static_cast<EFrame&>(*dst) = static_cast<const EFrame&>(*this);
+  dst->EFrame::InvalidateFrame();
+  dst->m_f32SizeX = m_f32SizeX;
+  dst->m_f32SizeY = m_f32SizeY;
 }
 
 void EFrameShape::Set(EPoint center, float angle, float scale) {

@@ -59,6 +59,8 @@ class EFrameShape : public EFrame, public EShape {
   float m_f32SizeY;
 
  private:
+  // The geometry and this class's own fields, shared by CopyTo and New.
+  void CopyOwnFields(EFrameShape* dst) const;
   // A straight segment of the frame's own local coordinates.
   void DrawLocalSegment(Quarnel::DrawAdapter* adapter, EPoint a, EPoint b);
 

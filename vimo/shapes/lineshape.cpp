@@ -29,8 +29,7 @@ ELineShape* ELineShape::CopyTo(ELineShape* dst, int recursive) const {
   if (dst == nullptr) dst = new ELineShape();
   // Refused (a target that holds the source): nothing is copied.
   if (EShape::CopyTo(dst, recursive) == nullptr) return nullptr;
-  static_cast<ELine&>(*dst) = static_cast<const ELine&>(*this);
-  dst->EFrame::InvalidateFrame();
+  CopyOwnFields(dst);
   return dst;
 }
 
@@ -44,10 +43,14 @@ EShape* ELineShape::New() const {
     ESetError(E_ERROR_ALLOCATION_FAILED);
     return nullptr;
   }
-  static_cast<ELine&>(*clone) = static_cast<const ELine&>(*this);
-  clone->EFrame::InvalidateFrame();
+  CopyOwnFields(clone);
   FillNewClone(clone);
   return clone;
+}
+
+void ELineShape::CopyOwnFields(ELineShape* dst) const {
+  static_cast<ELine&>(*dst) = static_cast<const ELine&>(*this);
+  dst->EFrame::InvalidateFrame();
 }
 
 void ELineShape::Set(EPoint center, float length, float angle) {

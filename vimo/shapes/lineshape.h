@@ -47,6 +47,8 @@ class ELineShape : public ELine, public EShape {
   unsigned GetSignature() override { return 0x54041545u; }
 
  private:
+  // The geometry and this class's own fields, shared by CopyTo and New.
+  void CopyOwnFields(ELineShape* dst) const;
   static EShapeLabelFormat s_Format;
 };
 

@@ -28,8 +28,7 @@ EPointShape* EPointShape::CopyTo(EPointShape* dst, int recursive) const {
   if (dst == nullptr) dst = new EPointShape();
   // Refused (a target that holds the source): nothing is copied.
   if (EShape::CopyTo(dst, recursive) == nullptr) return nullptr;
-  static_cast<EFrame&>(*dst) = static_cast<const EFrame&>(*this);
-  dst->EFrame::InvalidateFrame();
+  CopyOwnFields(dst);
   return dst;
 }
 
@@ -43,10 +42,14 @@ EShape* EPointShape::New() const {
     ESetError(E_ERROR_ALLOCATION_FAILED);
     return nullptr;
   }
-  static_cast<EFrame&>(*clone) = static_cast<const EFrame&>(*this);
-  clone->EFrame::InvalidateFrame();
+  CopyOwnFields(clone);
   FillNewClone(clone);
   return clone;
+}
+
+void EPointShape::CopyOwnFields(EPointShape* dst) const {
+  static_cast<EFrame&>(*dst) = static_cast<const EFrame&>(*this);
+  dst->EFrame::InvalidateFrame();
 }
 
 void EPointShape::Set(EPoint center, float angle, float scale) {

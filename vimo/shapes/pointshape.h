@@ -47,6 +47,8 @@ class EPointShape : public EFrame, public EShape {
   unsigned GetSignature() override { return 0x55041445u; }
 
  private:
+  // The geometry and this class's own fields, shared by CopyTo and New.
+  void CopyOwnFields(EPointShape* dst) const;
   static EShapeLabelFormat s_Format;
 };
 

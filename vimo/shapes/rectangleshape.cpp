@@ -47,9 +47,7 @@ ERectangleShape* ERectangleShape::CopyTo(ERectangleShape* dst, int recursive) co
   if (dst == nullptr) dst = new ERectangleShape();
   // Refused (a target that holds the source): nothing is copied.
   if (EShape::CopyTo(dst, recursive) == nullptr) return nullptr;
-  static_cast<ERectangle&>(*dst) = static_cast<const ERectangle&>(*this);
-  dst->EFrame::InvalidateFrame();
-  dst->m_un32NumRows = m_un32NumRows;
+  CopyOwnFields(dst);
   return dst;
 }
 
@@ -63,11 +61,15 @@ EShape* ERectangleShape::New() const {
     ESetError(E_ERROR_ALLOCATION_FAILED);
     return nullptr;
   }
-  static_cast<ERectangle&>(*clone) = static_cast<const ERectangle&>(*this);
-  clone->EFrame::InvalidateFrame();
-  clone->m_un32NumRows = m_un32NumRows;
+  CopyOwnFields(clone);
   FillNewClone(clone);
   return clone;
+}
+
+void ERectangleShape::CopyOwnFields(ERectangleShape* dst) const {
+  static_cast<ERectangle&>(*dst) = static_cast<const ERectangle&>(*this);
+  dst->EFrame::InvalidateFrame();
+  dst->m_un32NumRows = m_un32NumRows;
 }
 
 void ERectangleShape::Set(EPoint center, float width, float height, float angle) {

@@ -78,6 +78,8 @@ class ERectangleShape : public ERectangle, public EShape {
   unsigned m_un32NumRows;
 
  private:
+  // The geometry and this class's own fields, shared by CopyTo and New.
+  void CopyOwnFields(ERectangleShape* dst) const;
   template <class T>
   void SetupMaskOf(EROI<T>* roi, const char* trace);
 

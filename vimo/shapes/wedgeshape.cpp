@@ -67,11 +67,7 @@ EWedgeShape* EWedgeShape::CopyTo(EWedgeShape* dst, int recursive) const {
   if (dst == nullptr) dst = new EWedgeShape();
   // Refused (a target that holds the source): nothing is copied.
   if (EShape::CopyTo(dst, recursive) == nullptr) return nullptr;
-  static_cast<EWedge&>(*dst) = static_cast<const EWedge&>(*this);
-  dst->EFrame::InvalidateFrame();
-  dst->m_f32MiddleHandleAngle = m_f32MiddleHandleAngle;
-  dst->m_f32EndHandleAngle = m_f32EndHandleAngle;
-  dst->m_un32NumRows = m_un32NumRows;
+  CopyOwnFields(dst);
   return dst;
 }
 
@@ -85,13 +81,17 @@ EShape* EWedgeShape::New() const {
     ESetError(E_ERROR_ALLOCATION_FAILED);
     return nullptr;
   }
-  static_cast<EWedge&>(*clone) = static_cast<const EWedge&>(*this);
-  clone->EFrame::InvalidateFrame();
-  clone->m_f32MiddleHandleAngle = m_f32MiddleHandleAngle;
-  clone->m_f32EndHandleAngle = m_f32EndHandleAngle;
-  clone->m_un32NumRows = m_un32NumRows;
+  CopyOwnFields(clone);
   FillNewClone(clone);
   return clone;
+}
+
+void EWedgeShape::CopyOwnFields(EWedgeShape* dst) const {
+  static_cast<EWedge&>(*dst) = static_cast<const EWedge&>(*this);
+  dst->EFrame::InvalidateFrame();
+  dst->m_f32MiddleHandleAngle = m_f32MiddleHandleAngle;
+  dst->m_f32EndHandleAngle = m_f32EndHandleAngle;
+  dst->m_un32NumRows = m_un32NumRows;
 }
 
 void EWedgeShape::PlaceHandlesFull() {

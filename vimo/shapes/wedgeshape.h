@@ -83,6 +83,8 @@ class EWedgeShape : public EWedge, public EShape {
   unsigned m_un32NumRows;
 
  private:
+  // The geometry and this class's own fields, shared by CopyTo and New.
+  void CopyOwnFields(EWedgeShape* dst) const;
   static EShapeLabelFormat s_Format;
 };
 

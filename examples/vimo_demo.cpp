@@ -28,6 +28,15 @@ void ShowGeometry() {
               fitted.GetCenterY(), fitted.GetAngle(), fitted.GetScale());
 }
 
+// Landmarks of an 11 x 9 grid of 12.5 mm pitch, as the camera sees them.
+void AddGridLandmarks(EWorld& camera, EWorld& world) {
+  for (int row = -4; row <= 4; ++row)
+    for (int column = -5; column <= 5; ++column) {
+      EPoint grid(column * 12.5f, row * 12.5f);
+      world.AddLandmark(camera.WorldToSensor(grid), grid);
+    }
+}
+
 // Calibrates a world from landmarks seen through a tilted camera and maps a point both ways.
 void ShowCalibration(EWorld& camera, EWorld& world) {
   std::printf("== calibration\n");
@@ -41,11 +50,7 @@ void ShowCalibration(EWorld& camera, EWorld& world) {
   camera.SetCalibrationModes(E_CALIBRATION_SCALED | E_CALIBRATION_ANISOTROPIC |
                              E_CALIBRATION_SKEWED | E_CALIBRATION_TILTED);
   world.SetSensorSize(640, 480);
-  for (int row = -4; row <= 4; ++row)
-    for (int column = -5; column <= 5; ++column) {
-      EPoint grid(column * 12.5f, row * 12.5f);
-      world.AddLandmark(camera.WorldToSensor(grid), grid);
-    }
+  AddGridLandmarks(camera, world);
   world.Calibrate(E_CALIBRATION_SCALED | E_CALIBRATION_ANISOTROPIC | E_CALIBRATION_SKEWED |
                   E_CALIBRATION_TILTED);
   if (EGetError() != E_OK) {
@@ -105,11 +110,7 @@ bool ShowShapeTree(EWorld& camera, EImage<EBW8>& photo, const std::string& folde
   std::printf("== shape tree\n");
   EWorldShape world;
   world.SetSensorSize(640, 480);
-  for (int row = -4; row <= 4; ++row)
-    for (int column = -5; column <= 5; ++column) {
-      EPoint grid(column * 12.5f, row * 12.5f);
-      world.AddLandmark(camera.WorldToSensor(grid), grid);
-    }
+  AddGridLandmarks(camera, world);
   world.Calibrate(E_CALIBRATION_SCALED | E_CALIBRATION_ANISOTROPIC | E_CALIBRATION_SKEWED |
                   E_CALIBRATION_TILTED);
   EFrameShape board(-30, -20, 0, 1, 20, 20);  // the board's origin, 30 mm left, 20 mm down

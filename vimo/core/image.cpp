@@ -81,22 +81,26 @@ int EGenericROI::GetHeight() const {
   return static_cast<int>(h);
 }
 
-int EGenericROI::GetOrgX() const {
-  if (m_IsImage || m_pParent == nullptr) return 0;
-  int64_t x, y, w, h;
+void EGenericROI::OriginInParent(int64_t& x, int64_t& y) const {
+  x = y = 0;
+  if (m_IsImage || m_pParent == nullptr) return;
+  int64_t w, h, px, py, pw, ph;
   EffectivePlacement(x, y, w, h);
-  int64_t px, py, pw, ph;
   m_pParent->EffectivePlacement(px, py, pw, ph);
-  return static_cast<int>(x - px);
+  x -= px;
+  y -= py;
+}
+
+int EGenericROI::GetOrgX() const {
+  int64_t x, y;
+  OriginInParent(x, y);
+  return static_cast<int>(x);
 }
 
 int EGenericROI::GetOrgY() const {
-  if (m_IsImage || m_pParent == nullptr) return 0;
-  int64_t x, y, w, h;
-  EffectivePlacement(x, y, w, h);
-  int64_t px, py, pw, ph;
-  m_pParent->EffectivePlacement(px, py, pw, ph);
-  return static_cast<int>(y - py);
+  int64_t x, y;
+  OriginInParent(x, y);
+  return static_cast<int>(y);
 }
 
 int EGenericROI::GetTotalOrgX() const {

@@ -57,6 +57,8 @@ class EGenericROI {
   // Clipped placement relative to the root: origin and size.
   void EffectivePlacement(int64_t& x, int64_t& y, int64_t& w, int64_t& h) const;
   bool IsAncestorOrSelf(const EGenericROI* other) const;
+  // Origin of the clipped region relative to its parent's clipped origin.
+  void OriginInParent(int64_t& x, int64_t& y) const;
   void DetachChildren();
 
   // Root storage, used only by images.

@@ -8,6 +8,8 @@
 #include "vimo/drawing/drawadapter.h"
 #include "vimo/drawing/imagedrawadapter.h"
 #include "vimo/drawing/svgdrawadapter.h"
+#include "vimo/gauges/egauge_opdat.h"
+#include "vimo/gauges/gauge.h"
 #include "vimo/gauges/transition.h"
 #include "vimo/geometry/geometry.h"
 #include "vimo/shapes/circleshape.h"

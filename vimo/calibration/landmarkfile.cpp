@@ -1,38 +1,19 @@
 // The landmark vector file: a signature, a count and one 64-byte record per landmark.
-#include <cstring>
-#include <string>
 #include <vector>
 
 #include "vimo/calibration/world.h"
+#include "vimo/core/vectorfile.h"
+
+using namespace vimo_detail;
 
 namespace {
 
 const uint8_t kSignature[4] = {0x45, 0x11, 0x01, 0x45 ^ 0x11 ^ 0x01};
 const size_t kRecordSize = 64;
 
-void PutU32(uint8_t* b, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-uint32_t GetU32(const uint8_t* b) {
-  return static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 |
-         static_cast<uint32_t>(b[2]) << 16 | static_cast<uint32_t>(b[3]) << 24;
-}
-void PutF32(uint8_t* b, float v) {
-  uint32_t u;
-  std::memcpy(&u, &v, 4);
-  PutU32(b, u);
-}
-float GetF32(const uint8_t* b) {
-  const uint32_t u = GetU32(b);
-  float v;
-  std::memcpy(&v, &u, 4);
-  return v;
-}
-
 // The record of one landmark: two 20-byte point images (a 12-byte header without meaning,
 // then x and y), the matched flag, the four links and the item reference (not stored).
 void Encode(const ELandmark& l, uint8_t* r) {
-  std::memset(r, 0, kRecordSize);
   PutF32(r + 12, l.SensorPoint.GetX());
   PutF32(r + 16, l.SensorPoint.GetY());
   PutF32(r + 32, l.WorldPoint.GetX());
@@ -51,98 +32,20 @@ ELandmark Decode(const uint8_t* r) {
   return l;
 }
 
-// UTF-16 path to the UTF-8 bytes the C library opens.
-std::string Utf8Path(const unsigned short* path) {
-  std::string out;
-  if (path == nullptr) return out;
-  for (size_t i = 0; path[i] != 0; ++i) {
-    uint32_t c = path[i];
-    if (c >= 0xD800 && c < 0xDC00 && path[i + 1] >= 0xDC00 && path[i + 1] < 0xE000) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (path[i + 1] - 0xDC00);
-      ++i;
-    }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
-
-void Fail(E_ERRORS code, const char* trace) {
-  ESetError(code);
-  ETraceError(trace);
-}
-
 void SaveTo(const ELandmarkVector& v, const char* path, const char* trace) {
-  FILE* f = path != nullptr && *path != '\0' ? std::fopen(path, "wb") : nullptr;
-  if (f == nullptr) return Fail(E_ERROR_CANNOT_OPEN_FILE, trace);
-  uint8_t head[8];
-  std::memcpy(head, kSignature, 4);
-  PutU32(head + 4, v.GetNumElements());
-  bool ok = std::fwrite(head, 1, 8, f) == 8;
-  uint8_t record[kRecordSize];
-  for (unsigned i = 0; ok && i < v.GetNumElements(); ++i) {
-    Encode(v[i], record);
-    ok = std::fwrite(record, 1, kRecordSize, f) == kRecordSize;
-  }
-  const bool closed = std::fclose(f) == 0;
-  if (!ok) return Fail(E_ERROR_WRITE_FAILED, trace);
-  if (!closed) return Fail(E_ERROR_CLOSE_FAILED, trace);
+  SaveVectorFile(path, trace, kSignature, kRecordSize, v.GetNumElements(),
+                 [&v](unsigned i, uint8_t* record) { Encode(v[i], record); });
 }
 
-// Reads the counted records before touching the vector: a file that holds fewer than its count
-// is refused, and nothing is allocated for records the file does not hold. Bytes after the
-// counted records are not part of the vector and are not read.
+// The vector is touched only once the whole file has been read. Bytes after the counted
+// records are not part of the vector and are not read.
 void LoadFrom(ELandmarkVector& v, const char* path, const char* trace) {
-  FILE* f = path != nullptr && *path != '\0' ? std::fopen(path, "rb") : nullptr;
-  if (f == nullptr) return Fail(E_ERROR_CANNOT_OPEN_FILE, trace);
-  uint8_t head[4];
-  if (std::fread(head, 1, 4, f) != 4) {
-    std::fclose(f);
-    return Fail(E_ERROR_READ_FAILED, trace);
-  }
-  if (std::memcmp(head, kSignature, 4) != 0) {
-    std::fclose(f);
-    return Fail(E_ERROR_BAD_SIGNATURE, trace);
-  }
-  if (std::fread(head, 1, 4, f) != 4) {
-    std::fclose(f);
-    return Fail(E_ERROR_READ_FAILED, trace);
-  }
-  const uint32_t count = GetU32(head);
-  std::vector<ELandmark> read;
-  uint8_t record[kRecordSize];
-  bool ok = true;
-  try {
-    for (uint32_t i = 0; i < count; ++i) {
-      if (std::fread(record, 1, kRecordSize, f) != kRecordSize) {
-        ok = false;
-        break;
-      }
-      read.push_back(Decode(record));
-    }
-  } catch (const std::bad_alloc&) {
-    std::fclose(f);
-    return Fail(E_ERROR_ALLOCATION_FAILED, trace);
-  }
-  const bool closed = std::fclose(f) == 0;
-  if (!ok) return Fail(E_ERROR_READ_FAILED, trace);
-  if (!closed) return Fail(E_ERROR_CLOSE_FAILED, trace);
+  std::vector<uint8_t> records;
+  uint32_t count = 0;
+  if (!LoadVectorFile(path, trace, kSignature, kRecordSize, records, count)) return;
   v.SetNumElements(count);
   if (v.GetNumElements() != count) return ETraceError(trace);
-  for (uint32_t i = 0; i < count; ++i) v[i] = read[i];
+  for (uint32_t i = 0; i < count; ++i) v[i] = Decode(&records[i * kRecordSize]);
 }
 
 }  // namespace

@@ -74,6 +74,12 @@ class EVectorTemplate {
     }
   }
 
+  // Vector files, defined for the element types that have a file format (sampled points).
+  void Save(const char* path);
+  void Save(const unsigned short* path);
+  void Load(const char* path);
+  void Load(const unsigned short* path);
+
   T* GetDataPtr() { return m_Elements.empty() ? nullptr : m_Elements.data(); }
   const T* GetDataPtr() const { return m_Elements.empty() ? nullptr : m_Elements.data(); }
 

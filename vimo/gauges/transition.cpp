@@ -1,8 +1,10 @@
 #include "vimo/gauges/transition.h"
 
+#include <cmath>
 #include <string>
 
 #include "vimo/gauges/profilesampler.h"
+#include "vimo/shapes/shape.h"
 
 using namespace vimo_profile;
 
@@ -45,6 +47,41 @@ void ETransition::Rescale(float factor) {
   m_ToleranceSegment.SetCenter(m_ToleranceSegment.GetX() * factor,
                                m_ToleranceSegment.GetY() * factor);
   m_ToleranceSegment.SetLength(m_ToleranceSegment.GetLength() * factor);
+}
+
+void ETransition::PlaceToleranceSegment(EPoint center, float angle) {
+  m_ToleranceSegment.Set(center, m_ToleranceSegment.GetLength(), EFromRadians(angle));
+}
+
+namespace {
+// A sensor coordinate as a pixel index; false when it is not a finite value within the range
+// the samplers can step through.
+bool ToPixel(float v, bool nearest, int& out) {
+  if (!(std::fabs(v) < 1.0e9f)) return false;
+  out = nearest ? static_cast<int>(v >= 0 ? v + 0.5f : v - 0.5f) : static_cast<int>(std::floor(v));
+  return true;
+}
+}  // namespace
+
+void ETransition::MeasureToleranceSegment(EROI<EBW8>* roi, EShape* placement, bool nearest) {
+  EPoint org = m_ToleranceSegment.GetOrg(), end = m_ToleranceSegment.GetEnd();
+  if (placement != nullptr) {
+    org = placement->LocalToSensor(org);
+    end = placement->LocalToSensor(end);
+  }
+  int x0, y0, x1, y1;
+  if (!ToPixel(org.GetX(), nearest, x0) || !ToPixel(org.GetY(), nearest, y0) ||
+      !ToPixel(end.GetX(), nearest, x1) || !ToPixel(end.GetY(), nearest, y1)) {
+    m_Peaks.Empty();
+    m_n32SelectedIndex = -1;
+    return;
+  }
+  Measure(roi, x0, y0, x1, y1);
+}
+
+EPoint ETransition::SelectedPointIn(EShape* placement) {
+  EPoint p = GetMeasuredPoint(~0u);
+  return placement != nullptr ? placement->SensorToLocal(p) : p;
 }
 
 void ETransition::Measure(EROI<EBW8>* roi, int x0, int y0, int x1, int y1) {

@@ -35,6 +35,8 @@ typedef EBW32Vector EProfileVector;
 // Central differences of the profile, signed.
 typedef EINT32Vector EDerivativeVector;
 
+class EShape;
+
 class ETransition {
  public:
   ETransition(float tolerance = 10.0f, float angle = 0.0f);
@@ -89,6 +91,17 @@ class ETransition {
   // One measurement along the pixel segment (x0, y0)-(x1, y1), in the coordinates of the root
   // image of roi: sampling, smoothing, derivation, analysis and choice.
   void Measure(EROI<EBW8>* roi, int x0, int y0, int x1, int y1);
+  // Places the tolerance segment: centre and angle (radians) in the gauge's placement
+  // coordinates, length unchanged.
+  void PlaceToleranceSegment(EPoint center, float angle);
+  // Measures along the tolerance segment: its ends are converted to sensor pixels through
+  // `placement` (the gauge's mother; NULL: the coordinates are pixels already), rounded down,
+  // or to the nearest integer with halves away from zero when `nearest` is set. Ends that are
+  // not finite pixel positions measure nothing and leave no transition selected.
+  void MeasureToleranceSegment(EROI<EBW8>* roi, EShape* placement, bool nearest);
+  // The selected transition in the gauge's placement coordinates (through placement's
+  // SensorToLocal).
+  EPoint SelectedPointIn(EShape* placement);
   // Derivative of the current profile.
   void DeriveProfile();
   // Peaks of vector beyond [low, high] times the analysis scale.

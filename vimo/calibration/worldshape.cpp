@@ -155,20 +155,8 @@ int EWorldShape::HitTest(int daughters) {
 void EWorldShape::Drag(int, int) {}
 
 void EWorldShape::Closest() {
-  if (PassesFilters() && GetSelectable()) {
-    EPoint p = DisplayToLocal(m_n32CursorX, m_n32CursorY);
-    float px = p.GetX(), py = p.GetY(), d;
-    if (px < 0 && py < 0)
-      d = p.Modulus();
-    else if (px <= m_f32SizeX && py <= m_f32SizeY)
-      d = std::fmin(std::fabs(py), std::fabs(px));
-    else
-      d = std::fmin(p.Distance(EPoint(0, m_f32SizeY)), p.Distance(EPoint(m_f32SizeX, 0)));
-    if (d < m_f32ClosestDistance) {
-      m_f32ClosestDistance = d;
-      m_pClosestShape = this;
-    }
-  }
+  if (PassesFilters() && GetSelectable())
+    OfferClosest(AxesDistance(DisplayToLocal(m_n32CursorX, m_n32CursorY), m_f32SizeX, m_f32SizeY));
   EShape::Closest();
 }
 

@@ -233,14 +233,6 @@ void ECircleShape::Draw(Quarnel::DrawAdapter* adapter, INS_DRAWING_MODES mode, i
   EShape::Draw(adapter, mode, daughters);
 }
 
-// Pointer interaction comes with its own module; until then the shape offers no handle and
-// its daughters are searched.
-int ECircleShape::HitTest(int daughters) { return EShape::HitTest(daughters); }
-
-void ECircleShape::Drag(int, int) {}
-
-void ECircleShape::Closest() { EShape::Closest(); }
-
 void ECircleShape::SetFormat(const char* format) {
   if (!s_Format.Set(format)) {
     ESetError(E_ERROR_INVALID_PARAMETER);

@@ -165,14 +165,6 @@ void EFrameShape::Draw(Quarnel::DrawAdapter* adapter, INS_DRAWING_MODES mode, in
   EShape::Draw(adapter, mode, daughters);
 }
 
-// Pointer interaction comes with its own module; until then the shape offers no handle and
-// its daughters are searched.
-int EFrameShape::HitTest(int daughters) { return EShape::HitTest(daughters); }
-
-void EFrameShape::Drag(int, int) {}
-
-void EFrameShape::Closest() { EShape::Closest(); }
-
 void EFrameShape::SetFormat(const char* format) {
   if (!s_Format.Set(format)) {
     ESetError(E_ERROR_INVALID_PARAMETER);

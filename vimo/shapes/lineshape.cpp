@@ -139,14 +139,6 @@ void ELineShape::Draw(Quarnel::DrawAdapter* adapter, INS_DRAWING_MODES mode, int
   EShape::Draw(adapter, mode, daughters);
 }
 
-// Pointer interaction comes with its own module; until then the shape offers no handle and
-// its daughters are searched.
-int ELineShape::HitTest(int daughters) { return EShape::HitTest(daughters); }
-
-void ELineShape::Drag(int, int) {}
-
-void ELineShape::Closest() { EShape::Closest(); }
-
 void ELineShape::SetFormat(const char* format) {
   if (!s_Format.Set(format)) {
     ESetError(E_ERROR_INVALID_PARAMETER);

@@ -107,14 +107,6 @@ void EPointShape::Draw(Quarnel::DrawAdapter* adapter, INS_DRAWING_MODES mode, in
   EShape::Draw(adapter, mode, daughters);
 }
 
-// Pointer interaction comes with its own module; until then the shape offers no handle and
-// its daughters are searched.
-int EPointShape::HitTest(int daughters) { return EShape::HitTest(daughters); }
-
-void EPointShape::Drag(int, int) {}
-
-void EPointShape::Closest() { EShape::Closest(); }
-
 void EPointShape::SetFormat(const char* format) {
   if (!s_Format.Set(format)) {
     ESetError(E_ERROR_INVALID_PARAMETER);

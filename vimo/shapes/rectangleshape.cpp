@@ -331,14 +331,6 @@ void ERectangleShape::Draw(Quarnel::DrawAdapter* adapter, INS_DRAWING_MODES mode
   EShape::Draw(adapter, mode, daughters);
 }
 
-// Pointer interaction comes with its own module; until then the shape offers no handle and
-// its daughters are searched.
-int ERectangleShape::HitTest(int daughters) { return EShape::HitTest(daughters); }
-
-void ERectangleShape::Drag(int, int) {}
-
-void ERectangleShape::Closest() { EShape::Closest(); }
-
 void ERectangleShape::SetFormat(const char* format) {
   if (!s_Format.Set(format)) {
     ESetError(E_ERROR_INVALID_PARAMETER);

@@ -235,6 +235,12 @@ class EShape {
   void SetCursor(int x, int y);
   void Select(int left, int top, int right, int bottom, int daughters);
 
+  // Text description of the shape (and its subtree when daughters is non-zero): class, name,
+  // identity, mother, placement and size parameters, indented by depth. The first form writes
+  // to standard output.
+  void Dump(int daughters);
+  void Dump(FILE* stream, int daughters);
+
   // Diagnostic: aborts with a message when the table invariants do not hold for this shape's
   // table and its link to its mother.
   void CheckInvariants() const;
@@ -280,6 +286,21 @@ class EShape {
                float amplitude);
   void DrawHandle(Quarnel::DrawAdapter* adapter, EPoint p);
   void DrawLabel(Quarnel::DrawAdapter* adapter, const char* text, EPoint p);
+  // Pointer interaction. Whether this shape offers handles now (frame validated, filters
+  // passed, dragable); whether the handle at p (mother's coordinates; own coordinates for
+  // HitOwnHandle) lies in the 9 x 9 display square around the cursor, in which case it becomes
+  // the hit handle of this shape; the pointer position in the mother's coordinates; and the
+  // closest-shape bookkeeping for a distance d.
+  bool OffersHandles();
+  bool HitHandle(EPoint p, INS_HANDLES handle);
+  bool HitOwnHandle(EPoint p, INS_HANDLES handle);
+  EPoint PointerToMother(int x, int y);
+  void OfferClosest(float d);
+  // Distance from p to the two axes drawn from the origin to (sizeX, 0) and (0, sizeY).
+  static float AxesDistance(EPoint p, float sizeX, float sizeY);
+  // The cursor in this shape's own coordinates, when it takes part in the closest-shape
+  // search (frame validated, filters passed, selectable).
+  bool CursorForClosest(EPoint& local);
   // The name as bytes for a label: a 16-bit name is narrowed into buffer ('?' outside ASCII).
   const char* LabelName(char* buffer, unsigned size) const;
   // Whether the label is to be drawn: a named, labelled shape.
@@ -311,6 +332,7 @@ class EShape {
   static int m_bPreserveOrder;
   static int m_n32CursorX, m_n32CursorY;
   static float m_f32ClosestDistance;
+  static unsigned m_un32DumpDepth;
 
  private:
   friend class EWorldShape;

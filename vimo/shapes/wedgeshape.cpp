@@ -352,14 +352,6 @@ void EWedgeShape::Draw(Quarnel::DrawAdapter* adapter, INS_DRAWING_MODES mode, in
   EShape::Draw(adapter, mode, daughters);
 }
 
-// Pointer interaction comes with its own module; until then the shape offers no handle and
-// its daughters are searched.
-int EWedgeShape::HitTest(int daughters) { return EShape::HitTest(daughters); }
-
-void EWedgeShape::Drag(int, int) {}
-
-void EWedgeShape::Closest() { EShape::Closest(); }
-
 void EWedgeShape::SetFormat(const char* format) {
   if (!s_Format.Set(format)) {
     ESetError(E_ERROR_INVALID_PARAMETER);

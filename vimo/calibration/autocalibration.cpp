@@ -250,8 +250,11 @@ unsigned int EWorld::AutoCalibrateDotGrid(EROI<EBW8>* roi, float pitchX, float p
   coded.AnalyseObjects(E_FEATURE_AREA, 0);
   float mean = 0, deviation = 0;
   coded.FeatureDeviation(E_FEATURE_AREA, mean, deviation);
-  coded.SelectObjectsUsingFeature(E_FEATURE_AREA, std::floor(mean - 3 * deviation),
-                                  std::ceil(mean + 3 * deviation), E_SELECT_KEEP_INSIDE);
+  // When nearly every dot has the same pixel count the deviation is tiny, and three of it
+  // would drop a sound dot a few pixels bigger or smaller: the margin is at least half the mean.
+  const float margin = std::max(3 * deviation, 0.5f * mean);
+  coded.SelectObjectsUsingFeature(E_FEATURE_AREA, std::floor(mean - margin),
+                                  std::ceil(mean + margin), E_SELECT_KEEP_INSIDE);
   SelectDots(coded);
   coded.AnalyseObjects(E_FEATURE_GRAVITY_CENTER_X, E_FEATURE_GRAVITY_CENTER_Y, 0);
   if (EGetError() != E_OK) {

@@ -354,23 +354,37 @@ void ECodedImage::ComputeCenter(ECodedObject& o) {
     ETraceError("ECodedImage::AnalyseObjects");
     return;
   }
-  // Each pixel weighs by how far its grey level lies beyond the threshold, so edge pixels
-  // that the dot only partly covers count for their share.
+  // The grey-level centroid of the dot's contrast: over the object's box grown by one pixel,
+  // each pixel weighs by how much darker (lighter, for a white object) it is than the
+  // background level, measured as the mean of the ring two pixels outside the box. Edge pixels
+  // that the dot only partly covers thus count for their share, on either side of the
+  // threshold.
   const int pitch = m_pRegion->GetRowPitch();
-  const bool black = o.m_Black;
-  const int t = m_UsedThreshold;
+  auto pixel = [&](int x, int y) { return base[static_cast<intptr_t>(y) * pitch + x]; };
+  const int x0 = std::max(0, o.Left - 1), x1 = std::min(m_Width - 1, o.Right + 1);
+  const int y0 = std::max(0, o.Top - 1), y1 = std::min(m_Height - 1, o.Bottom + 1);
+  double ringSum = 0, ringCount = 0;
+  const int rx0 = o.Left - 2, rx1 = o.Right + 2, ry0 = o.Top - 2, ry1 = o.Bottom + 2;
+  for (int x = std::max(0, rx0); x <= std::min(m_Width - 1, rx1); ++x)
+    for (int y : {ry0, ry1})
+      if (y >= 0 && y < m_Height) ringSum += pixel(x, y), ++ringCount;
+  for (int y = std::max(0, ry0 + 1); y <= std::min(m_Height - 1, ry1 - 1); ++y)
+    for (int x : {rx0, rx1})
+      if (x >= 0 && x < m_Width) ringSum += pixel(x, y), ++ringCount;
+  const double reference = ringCount > 0 ? ringSum / ringCount : m_UsedThreshold;
+  const int level = static_cast<int>(std::lround(reference));
+  const int sign = o.m_Black ? 1 : -1;
   double sw = 0, sx = 0, sy = 0;
-  for (uint32_t r = o.FirstRun; r < o.FirstRun + o.NumRuns; ++r) {
-    const ECodedRun& run = m_Runs[r];
-    const uint8_t* row = base + static_cast<intptr_t>(run.Y) * pitch;
+  for (int y = y0; y <= y1; ++y) {
+    const uint8_t* row = base + static_cast<intptr_t>(y) * pitch;
     int64_t rw = 0, rx = 0;
-    for (int x = run.X; x < run.X + run.Length; ++x) {
-      const int w = black ? t - row[x] : row[x] - t + 1;
+    for (int x = x0; x <= x1; ++x) {
+      const int w = std::max(0, sign * (level - row[x]));
       rw += w, rx += static_cast<int64_t>(w) * x;
     }
     sw += static_cast<double>(rw);
     sx += static_cast<double>(rx);
-    sy += static_cast<double>(rw) * run.Y;
+    sy += static_cast<double>(rw) * y;
   }
   if (sw > 0) {
     o.m_CenterX = static_cast<float>(sx / sw);

@@ -85,11 +85,6 @@ void RowBoundaries(const uint8_t* row, int width, int threshold, std::vector<int
   if (!bounds.empty() && bounds.front() == 0) bounds.erase(bounds.begin());
 }
 
-struct PendingRun {
-  int32_t x0, x1, y;  // pixels x0 to x1 - 1
-  int32_t cls;        // 0 black, 1 white
-};
-
 uint32_t Find(std::vector<uint32_t>& parent, uint32_t i) {
   while (parent[i] != i) {
     parent[i] = parent[parent[i]];
@@ -130,10 +125,11 @@ void ECodedImage::BuildObjects(EROI<EBW8>* region) {
 
   // Runs of the active classes, row by row, each joined to the runs of its class in the row
   // above that it touches (8-connectivity) with a union-find over run indices.
-  std::vector<PendingRun> runs;
-  std::vector<uint32_t> parent;
-  std::vector<uint32_t> adjacent;  // touching runs in the row above, per run
-  std::vector<int> bounds;
+  std::vector<PendingRun>& runs = m_Pending;
+  std::vector<uint32_t>& parent = m_Parent;
+  std::vector<uint32_t>& adjacent = m_Adjacent;  // touching runs in the row above, per run
+  std::vector<int>& bounds = m_Bounds;
+  runs.clear(), parent.clear(), adjacent.clear();
   size_t previousBegin = 0, previousEnd = 0;
   try {
     for (int y = 0; y < height; ++y) {
@@ -167,7 +163,8 @@ void ECodedImage::BuildObjects(EROI<EBW8>* region) {
 
     // Objects in the raster order of their first pixel, with their sums.
     const size_t count = runs.size();
-    std::vector<uint32_t> label(count);
+    std::vector<uint32_t>& label = m_Label;
+    label.resize(count);
     uint32_t objects = 0;
     for (size_t r = 0; r < count; ++r) {
       const uint32_t root = Find(parent, static_cast<uint32_t>(r));
@@ -220,7 +217,8 @@ void ECodedImage::BuildObjects(EROI<EBW8>* region) {
       o.Elongation = static_cast<float>(std::sqrt((half + root) / minor));
     }
     m_Runs.resize(count);
-    std::vector<uint32_t> next(objects);
+    std::vector<uint32_t>& next = m_Next;
+    next.resize(objects);
     for (uint32_t i = 0; i < objects; ++i) next[i] = m_Objects[i].FirstRun;
     for (size_t r = 0; r < count; ++r) {
       const PendingRun& run = runs[r];

@@ -149,6 +149,14 @@ class ECodedImage {
   int m_Width = 0, m_Height = 0, m_OrgX = 0, m_OrgY = 0;
   std::vector<ECodedObject> m_Objects;
   std::vector<ECodedRun> m_Runs;
+  // Working storage of BuildObjects, kept so that building again reuses it.
+  struct PendingRun {
+    int32_t x0, x1, y;  // pixels x0 to x1 - 1
+    int32_t cls;        // 0 black, 1 white
+  };
+  std::vector<PendingRun> m_Pending;
+  std::vector<uint32_t> m_Parent, m_Adjacent, m_Label, m_Next;
+  std::vector<int> m_Bounds;
 };
 
 #endif

@@ -26,18 +26,12 @@ struct WalkFrame {
   bool started;
 };
 
-// Largest distance, in steps, between a candidate and the lattice position it is rounded to.
-// Half a step would take any blob of a full-step square around the position: on real targets
-// that lets the walk leave the grid for clutter beside it (clips, shadows, print marks).
-const double kLatticeTolerance = 0.5;
-
-// Rounded lattice coordinate; false when the value is out of any sensible range or too far
-// from the nearest lattice position.
+// Rounded lattice coordinate; false when the value is out of any sensible range (a NaN, or a
+// candidate far beyond the step), which a cast to an integer could not hold.
 bool Round(double value, long& rounded) {
   if (!(std::fabs(value) < 1e6)) return false;
-  const double nearest = std::floor(value + 0.5);
-  rounded = static_cast<long>(nearest);
-  return std::fabs(value - nearest) <= kLatticeTolerance;
+  rounded = static_cast<long>(std::floor(value + 0.5));
+  return true;
 }
 
 // On real targets small clutter (specks of noise, holes in a clip, print marks) can outnumber

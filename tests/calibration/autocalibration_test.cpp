@@ -45,6 +45,13 @@ std::vector<EPoint> Lattice(int n, int m, const std::function<EPoint(double, dou
   return dots;
 }
 
+// An upright n x m lattice of the given pitch centred on (cx, cy).
+std::vector<EPoint> Square(int n, int m, double cx, double cy, double pitch) {
+  return Lattice(n, m, [=](double i, double j) {
+    return EPoint(static_cast<float>(cx + pitch * i), static_cast<float>(cy + pitch * j));
+  });
+}
+
 int FindLandmark(EWorld& w, EPoint sensor) {
   for (unsigned i = 0; i < w.GetNumLandmarks(); ++i)
     if ((w.GetLandmark(i).SensorPoint - sensor).Modulus() < 0.5f) return static_cast<int>(i);
@@ -108,10 +115,7 @@ TEST_F(WorldTest, DotGridsThroughKnownGeometry) {
 }
 
 TEST_F(WorldTest, StraysAndGapsStayOutOfTheGrid) {
-  auto place = [](double i, double j) {
-    return EPoint(static_cast<float>(150 + 12 * i), static_cast<float>(110 + 12 * j));
-  };
-  std::vector<EPoint> dots = Lattice(9, 7, place);
+  std::vector<EPoint> dots = Square(9, 7, 150, 110, 12);
   dots.erase(dots.begin() + 3);                              // a missing dot on the top row
   dots.erase(dots.begin() + 40);                             // and one inside
   dots.push_back(EPoint(150 + 12 * 1.5f, 110 + 12 * 0.5f));  // a stray between four dots
@@ -196,59 +200,35 @@ TEST_F(WorldTest, ModeSearchOrderBestAndTies) {
 }
 
 TEST_F(WorldTest, DotGridBadInput) {
-  const float pitchesRefused[][2] = {{0, 1}, {1, kNaN}, {-1, 1}, {kInf, 1}};
-  EImage<EBW8> image = Render(100, 80,
-                              Lattice(4, 3,
-                                      [](double i, double j) {
-                                        return EPoint(static_cast<float>(50 + 10 * i),
-                                                      static_cast<float>(40 + 10 * j));
-                                      }),
-                              3);
-  for (const auto& p : pitchesRefused) {
+  // Refused pitches and a null region: 32767, nothing changed. No dot, one dot, two dots, a
+  // void region: no landmark to calibrate with, 12014.
+  EImage<EBW8> grid = Render(100, 80, Square(4, 3, 50, 40, 10), 3);
+  EImage<EBW8> uniform = Render(100, 80, {}, 3), none;
+  EImage<EBW8> one = Render(100, 80, {EPoint(50, 40)}, 3);
+  EImage<EBW8> two = Render(100, 80, {EPoint(50, 40), EPoint(60, 40)}, 3);
+  struct Case {
+    EImage<EBW8>* image;
+    float pitchX, pitchY;
+    E_ERRORS error;
+    unsigned landmarks;
+  } cases[] = {
+      {&grid, 0, 1, E_ERROR_INVALID_PARAMETER, 0},   {&grid, 1, kNaN, E_ERROR_INVALID_PARAMETER, 0},
+      {&grid, -1, 1, E_ERROR_INVALID_PARAMETER, 0},  {&grid, kInf, 1, E_ERROR_INVALID_PARAMETER, 0},
+      {nullptr, 1, 1, E_ERROR_INVALID_PARAMETER, 0}, {&uniform, 1, 1, E_ERROR_TOO_FEW_LANDMARKS, 0},
+      {&one, 1, 1, E_ERROR_TOO_FEW_LANDMARKS, 1},    {&two, 1, 1, E_ERROR_TOO_FEW_LANDMARKS, 2},
+      {&none, 1, 1, E_ERROR_TOO_FEW_LANDMARKS, 0}};
+  for (const Case& c : cases) {
     EWorld w;
     EOk();
-    w.AutoCalibrateDotGrid(&image, p[0], p[1], 0);
-    EXPECT_EQ(EGetError(), E_ERROR_INVALID_PARAMETER);
+    w.AutoCalibrateDotGrid(c.image, c.pitchX, c.pitchY, 0);
+    EXPECT_EQ(EGetError(), c.error) << c.landmarks << " " << c.pitchX << " " << c.pitchY;
+    EXPECT_EQ(w.GetNumLandmarks(), c.landmarks);
     EXPECT_EQ(w.GetCalibrationModes(), unsigned(E_CALIBRATION_RAW));
+    EXPECT_LE(w.GetOriginLandmark(), 0);
   }
-  EOk();
-  EWorld w;
-  w.AutoCalibrateDotGrid(nullptr, 1, 1, 0);
-  EXPECT_EQ(EGetError(), E_ERROR_INVALID_PARAMETER);
-  // No dot, one dot, two dots, a void region: no calibration, 12014 or a singular system.
-  struct Empty {
-    const char* name;
-    std::vector<EPoint> dots;
-    E_ERRORS error;
-  };
-  const Empty empties[] = {
-      {"uniform", {}, E_ERROR_TOO_FEW_LANDMARKS},
-      {"one dot", {EPoint(50, 40)}, E_ERROR_TOO_FEW_LANDMARKS},
-      {"two dots", {EPoint(50, 40), EPoint(60, 40)}, E_ERROR_TOO_FEW_LANDMARKS}};
-  for (const Empty& e : empties) {
-    EImage<EBW8> im = Render(100, 80, e.dots, 3);
-    EWorld v;
-    EOk();
-    v.AutoCalibrateDotGrid(&im, 1, 1, 0);
-    EXPECT_EQ(EGetError(), e.error) << e.name;
-    EXPECT_EQ(v.GetNumLandmarks(), e.dots.size()) << e.name;
-    EXPECT_EQ(v.GetCalibrationModes(), unsigned(E_CALIBRATION_RAW)) << e.name;
-  }
-  EImage<EBW8> voidImage;
-  EWorld v;
-  EOk();
-  v.AutoCalibrateDotGrid(&voidImage, 1, 1, 0);
-  EXPECT_EQ(EGetError(), E_ERROR_TOO_FEW_LANDMARKS);
-  EXPECT_EQ(v.GetOriginLandmark(), -1);
   EOk();
   // About 20 000 dots: found, walked and calibrated in bounded time.
-  EImage<EBW8> dense = Render(1440, 1440,
-                              Lattice(141, 141,
-                                      [](double i, double j) {
-                                        return EPoint(static_cast<float>(720 + 10 * i),
-                                                      static_cast<float>(720 + 10 * j));
-                                      }),
-                              2.6);
+  EImage<EBW8> dense = Render(1440, 1440, Square(141, 141, 720, 720, 10), 2.6);
   EWorld big;
   big.SetSensorSize(1440, 1440);
   const auto start = std::chrono::steady_clock::now();

@@ -24,51 +24,49 @@ struct RefObject {
   long area = 0;
   int left = 1 << 30, top = 1 << 30, right = -1, bottom = -1, holes = 0;
 };
-std::vector<RefObject> Reference(int w, int h, const std::vector<int>& dark) {
-  std::vector<int> label(w * h, -1);
-  std::vector<RefObject> objects;
-  for (int s = 0; s < w * h; ++s) {
-    if (!dark[s] || label[s] >= 0) continue;
-    const int id = static_cast<int>(objects.size());
-    objects.emplace_back();
-    std::vector<int> stack{s};
-    label[s] = id;
-    while (!stack.empty()) {
-      const int p = stack.back();
-      stack.pop_back();
-      const int x = p % w, y = p / w;
-      RefObject& o = objects[id];
-      ++o.area, o.left = std::min(o.left, x), o.right = std::max(o.right, x);
-      o.top = std::min(o.top, y), o.bottom = std::max(o.bottom, y);
-      for (int dy = -1; dy <= 1; ++dy)
-        for (int dx = -1; dx <= 1; ++dx) {
-          const int nx = x + dx, ny = y + dy;
-          if (nx < 0 || ny < 0 || nx >= w || ny >= h) continue;
-          const int q = ny * w + nx;
-          if (dark[q] && label[q] < 0) label[q] = id, stack.push_back(q);
-        }
+// Visits the component of `start` among the pixels that `in` accepts and `seen` does not hold.
+template <class In, class Visit>
+void Flood(int w, int h, int start, int neighbours, std::vector<int>& seen, In in, Visit visit) {
+  static const int kOffsets[8][2] = {{-1, 0},  {1, 0},  {0, -1}, {0, 1},
+                                     {-1, -1}, {1, -1}, {-1, 1}, {1, 1}};
+  std::vector<int> stack{start};
+  seen[start] = 1;
+  while (!stack.empty()) {
+    const int p = stack.back(), x = p % w, y = p / w;
+    stack.pop_back();
+    visit(x, y);
+    for (int k = 0; k < neighbours; ++k) {
+      const int nx = x + kOffsets[k][0], ny = y + kOffsets[k][1], q = ny * w + nx;
+      if (nx >= 0 && ny >= 0 && nx < w && ny < h && !seen[q] && in(q))
+        seen[q] = 1, stack.push_back(q);
     }
   }
+}
+std::vector<RefObject> Reference(int w, int h, const std::vector<int>& dark) {
+  std::vector<int> label(w * h, -1), seen(w * h, 0);
+  std::vector<RefObject> objects;
+  for (int s = 0; s < w * h; ++s) {
+    if (!dark[s] || seen[s]) continue;
+    RefObject o;
+    const int id = static_cast<int>(objects.size());
+    Flood(
+        w, h, s, 8, seen, [&](int q) { return dark[q] != 0; },
+        [&](int x, int y) {
+          label[y * w + x] = id, ++o.area;
+          o.left = std::min(o.left, x), o.right = std::max(o.right, x);
+          o.top = std::min(o.top, y), o.bottom = std::max(o.bottom, y);
+        });
+    objects.push_back(o);
+  }
   for (int id = 0; id < static_cast<int>(objects.size()); ++id) {
-    std::vector<char> seen(w * h, 0);
+    std::vector<int> outside(w * h, 0);
     for (int s = 0; s < w * h; ++s) {
-      if (label[s] == id || seen[s]) continue;
+      if (label[s] == id || outside[s]) continue;
       bool border = false;
-      std::vector<int> stack{s};
-      seen[s] = 1;
-      while (!stack.empty()) {
-        const int p = stack.back();
-        stack.pop_back();
-        const int x = p % w, y = p / w;
-        if (x == 0 || y == 0 || x == w - 1 || y == h - 1) border = true;
-        const int nx[4] = {x - 1, x + 1, x, x}, ny[4] = {y, y, y - 1, y + 1};
-        for (int k = 0; k < 4; ++k) {
-          if (nx[k] < 0 || ny[k] < 0 || nx[k] >= w || ny[k] >= h) continue;
-          const int q = ny[k] * w + nx[k];
-          if (label[q] != id && !seen[q]) seen[q] = 1, stack.push_back(q);
-        }
-      }
-      if (!border) ++objects[id].holes;
+      Flood(
+          w, h, s, 4, outside, [&](int q) { return label[q] != id; },
+          [&](int x, int y) { border = border || x == 0 || y == 0 || x == w - 1 || y == h - 1; });
+      objects[id].holes += border ? 0 : 1;
     }
   }
   return objects;

@@ -89,8 +89,25 @@ class Triangulator {
   double Orient(uint32_t a, uint32_t b, double px, double py) const {
     return (m_X[b] - m_X[a]) * (py - m_Y[a]) - (m_Y[b] - m_Y[a]) * (px - m_X[a]);
   }
-  // Positive when (px, py) lies strictly inside the circumcircle of the triangle.
+  // Positive when (px, py) lies strictly inside the circumcircle of the triangle. The
+  // super-triangle's corners count as points at infinity in their directions, so that a circle
+  // through one of them is the half-plane beyond the triangle's finite edge: then no thin
+  // triangle along the convex hull is lost to a finite super-triangle.
   double InCircle(const Triangle& t, double px, double py) const {
+    int infinite = 0, first = 0;
+    for (int k = 0; k < 3; ++k)
+      if (t.v[k] >= m_N) first = infinite++ == 0 ? k : first;
+    if (infinite == 3) return 1;
+    if (infinite == 1) return Orient(t.v[(first + 1) % 3], t.v[(first + 2) % 3], px, py);
+    if (infinite == 2) {
+      // The finite corner v and the super corners s, s' in counter-clockwise order: the
+      // half-plane through v that faces the edge s -> s', right of that direction.
+      int v = 0;
+      while (t.v[v] >= m_N) ++v;
+      const uint32_t a = t.v[(v + 1) % 3], b = t.v[(v + 2) % 3];
+      const double dx = m_X[b] - m_X[a], dy = m_Y[b] - m_Y[a];
+      return dy * (px - m_X[t.v[v]]) - dx * (py - m_Y[t.v[v]]);
+    }
     const double adx = m_X[t.v[0]] - px, ady = m_Y[t.v[0]] - py;
     const double bdx = m_X[t.v[1]] - px, bdy = m_Y[t.v[1]] - py;
     const double cdx = m_X[t.v[2]] - px, cdy = m_Y[t.v[2]] - py;

@@ -228,6 +228,7 @@ unsigned int EWorld::AutoCalibrateLandmarks(int withQuadratic) {
 
 unsigned int EWorld::AutoCalibrateDotGrid(EROI<EBW8>* roi, float pitchX, float pitchY,
                                           int withQuadratic) {
+  EOk();  // the error state on return tells about this call only
   if (roi == nullptr || !PositiveFinite(pitchX) || !PositiveFinite(pitchY)) {
     ESetError(E_ERROR_INVALID_PARAMETER);
     ETraceError("EWorld::AutoCalibrateDotGrid");

@@ -307,7 +307,9 @@ EDelaunayNeighbourTable::EDelaunayNeighbourTable(EWorld* world) : m_world(world)
 
 const uint32_t* EDelaunayNeighbourTable::GetNeighbours(unsigned landmarkIndex,
                                                        unsigned& count) const {
-  assert(landmarkIndex < m_world->m_Landmark.GetNumElements());
+  // clang-format off
+  if (m_world != nullptr) assert(landmarkIndex < m_world->m_Landmark.GetNumElements( ));
+  // clang-format on
   count = 0;
   if (landmarkIndex >= GetNumLandmarks()) {
     ESetError(E_ERROR_INDEX_OUT_OF_RANGE);

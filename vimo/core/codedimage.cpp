@@ -38,6 +38,7 @@ void Histogram(const uint8_t* base, int pitch, int width, int height, uint64_t h
   // Four partial histograms break the store-to-load chains of runs of equal pixels.
   std::vector<uint32_t> parts(4 * 256, 0);
   uint32_t* h = parts.data();
+  int64_t counted = 0;
   for (int y = 0; y < height; ++y) {
     const uint8_t* row = base + static_cast<intptr_t>(y) * pitch;
     int x = 0;
@@ -45,9 +46,11 @@ void Histogram(const uint8_t* base, int pitch, int width, int height, uint64_t h
       ++h[row[x]], ++h[256 + row[x + 1]], ++h[512 + row[x + 2]], ++h[768 + row[x + 3]];
     }
     for (; x < width; ++x) ++h[row[x]];
-    if ((y & 1023) == 1023) {  // keep the 32-bit counters from overflowing on huge regions
+    counted += width;
+    if (counted > (int64_t(1) << 30)) {  // keep the 32-bit counters from overflowing
       for (int i = 0; i < 256; ++i) histogram[i] += h[i] + h[256 + i] + h[512 + i] + h[768 + i];
       std::fill(parts.begin(), parts.end(), 0u);
+      counted = 0;
     }
   }
   for (int i = 0; i < 256; ++i) histogram[i] += h[i] + h[256 + i] + h[512 + i] + h[768 + i];

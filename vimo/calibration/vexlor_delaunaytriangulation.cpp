@@ -79,6 +79,7 @@ class Triangulator {
     m_Triangles.reserve(2 * order.size() + 8);
     m_Mark.reserve(2 * order.size() + 8);
     for (const auto& entry : order) Insert(entry.second);
+    out.reserve(out.size() + 3 * m_Triangles.size());
     for (const Triangle& t : m_Triangles) {
       if (t.v[0] == kDead || t.v[0] >= m_N || t.v[1] >= m_N || t.v[2] >= m_N) continue;
       out.insert(out.end(), {t.v[0], t.v[1], t.v[2]});

@@ -258,6 +258,7 @@ TEST_F(WorldTest, RealDotTargets) {
        E_CALIBRATION_RADIAL},
       {"calib/discorpy/GoPro8_dot_pattern_quarter.pgm", 0, false, E_CALIBRATION_RADIAL},
       {"calib/discorpy/dot_pattern_05.pgm", 0, false, 0},
+      {"calib/boofcv_circle_hexagonal/image01.pgm", 0, false, 0},  // not a square lattice
   };
   int found = 0;
   for (const Target& t : targets) {

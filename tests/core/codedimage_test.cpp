@@ -167,9 +167,11 @@ TEST(CodedImage, ClassesSelectionsAndStatistics) {
   ASSERT_EQ(coded.GetNumObjects(), 5u);
   coded.SelectAllObjects();
   coded.SelectObjectsUsingPosition(&region, E_POSITION_INSIDE_NOT_BORDER);
-  ASSERT_EQ(coded.GetNumSelectedObjects(), 2u);  // the ring and the bar, not the island
+  ASSERT_EQ(coded.GetNumSelectedObjects(), 3u);  // the ring, the bar and the island
   ECodedObject* ring = coded.GetFirstObjPtr();
   ECodedObject* bar = coded.GetNextObjPtr(ring);
+  EXPECT_EQ(coded.GetNextObjPtr(bar)->Parent, static_cast<int>(ring->Index));
+  coded.SelectObjectsUsingFeature(E_FEATURE_CLASS, 1, 1, E_SELECT_KEEP_INSIDE);
   EXPECT_EQ(ring->Area, 81u - 9u);
   EXPECT_EQ(coded.GetNumHoles(ring), 1);
   EXPECT_EQ(bar->Area, 24u);

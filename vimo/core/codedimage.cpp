@@ -271,15 +271,13 @@ void ECodedImage::SelectObjectsUsingPosition(EROI<EBW8>* region, int criterion) 
     const int64_t l = o.Left + dx, r = o.Right + dx, t = o.Top + dy, b = o.Bottom + dy;
     const bool meets = r >= 0 && l < w && b >= 0 && t < h;
     const bool inside = l >= 0 && t >= 0 && r < w && b < h;
-    bool clear = isClear(o);
-    if (criterion == E_POSITION_INSIDE_NOT_BORDER && clear && o.Parent >= 0)
-      clear = !isClear(m_Objects[o.Parent]);
+    const bool clear = isClear(o);
     bool keep = false;
     switch (criterion) {
       case E_POSITION_INTERSECTING: keep = meets; break;
       case E_POSITION_INSIDE: keep = inside; break;
       case E_POSITION_INSIDE_NOT_BORDER: keep = clear; break;
-      default: keep = meets && !isClear(o); break;
+      default: keep = meets && !clear; break;
     }
     o.Selected = keep;
   }

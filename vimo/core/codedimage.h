@@ -36,9 +36,7 @@ enum E_BLOB_FEATURE : int {
 enum E_BLOB_POSITION : int {
   E_POSITION_INTERSECTING = 1,       // the box meets the region
   E_POSITION_INSIDE = 2,             // the box lies in the region, borders included
-  E_POSITION_INSIDE_NOT_BORDER = 6,  // the box lies in the region without touching its border,
-                                     // and so does no object between it and the border
-                                     // (holes of holes are left out)
+  E_POSITION_INSIDE_NOT_BORDER = 6,  // the box lies in the region without touching its border
   E_POSITION_TOUCHING_BORDER = 7     // the box touches or crosses the region's border
 };
 

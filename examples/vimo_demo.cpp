@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "vimo/vimo.h"
@@ -211,6 +212,72 @@ bool DrawOverlay(const std::string& folder) {
   return true;
 }
 
+// Calibrates a world from one photograph of a 10 x 8 dot target (25 mm pitch), or from a
+// synthetic turned grid when the photographs are absent, and draws the matched grid over it.
+bool ShowDotGridCalibration(const std::string& folder) {
+  std::printf("== dot-grid calibration\n");
+  const char* env = std::getenv("VIMO_TEST_DATA");
+  const std::string data = env != nullptr && *env != '\0' ? env : VIMO_TEST_DATA_DEFAULT;
+  const std::string path = data + "/calib/boofcv_circle_regular/image00004.pgm";
+  EImage<EBW8> image;
+  image.Load(path.c_str());
+  float pitch = 25;
+  if (EGetError() == E_OK) {
+    std::printf("%s (image (c) Peter Abeles, BoofCV-Data, CC BY 4.0)\n", path.c_str());
+  } else {
+    EOk();
+    std::printf("no photograph at %s: a synthetic 9 x 7 grid turned by 20 degrees\n", path.c_str());
+    pitch = 10;
+    image.SetSize(320, 240);
+    const float c = std::cos(0.35f), s = std::sin(0.35f);
+    for (int y = 0; y < 240; ++y)
+      for (int x = 0; x < 320; ++x) {
+        const float u = ((x - 160) * c + (y - 120) * s) / 24,
+                    v = ((y - 120) * c - (x - 160) * s) / 24;
+        const float du = u - std::round(u), dv = v - std::round(v);
+        const bool dot = std::fabs(u) < 4.5f && std::fabs(v) < 3.5f && du * du + dv * dv < 0.09f;
+        image.SetPixel(dot ? 30 : 210, x, y);
+      }
+  }
+  EWorldShape world(0, 0, 0, 1, 100, 100);
+  world.SetSensorSize(image.GetWidth(), image.GetHeight());  // the optical centre of the tilts
+  const unsigned int modes = world.AutoCalibrateDotGrid(&image, pitch, pitch, 0);
+  if (EGetError() != E_OK) {
+    std::printf("dot-grid calibration failed: %s\n", EGetErrorText(EGetError()));
+    EOk();
+    return true;
+  }
+  float left = 1e30f, right = -1e30f, bottom = 1e30f, top = -1e30f;
+  for (unsigned i = 0; i < world.GetNumLandmarks(); ++i) {
+    const ELandmark mark = world.GetLandmark(i);
+    if (!mark.Matched) continue;
+    left = std::min(left, mark.WorldPoint.GetX()), right = std::max(right, mark.WorldPoint.GetX());
+    bottom = std::min(bottom, mark.WorldPoint.GetY()), top = std::max(top, mark.WorldPoint.GetY());
+  }
+  std::string names = world.DescribeCalibration();  // ", Calibration modes: ..." and polynomials
+  names = names.substr(0, names.find('\n'));
+  std::printf("%u dots, %u matched: a %.0f x %.0f grid; mode 0x%04X%s\n", world.GetNumLandmarks(),
+              world.GetMatchedCount(), (right - left) / pitch + 1, (top - bottom) / pitch + 1,
+              modes, names.c_str());
+  std::printf("residuals: RMS %.4f, largest %.4f of the pitch; within the thresholds: %s\n",
+              world.GetGridPointsMeanVariation(), world.GetGridPointsMaxVariation(),
+              world.CalibrationSucceeded() ? "yes" : "no");
+  EImage<EC24> overlay(image.GetWidth(), image.GetHeight());
+  Quarnel::ImageDrawAdapter draw(&overlay);
+  draw.DrawImage(&image, 0, 0, 1.0, Quarnel::DefaultColor);
+  draw.SetPenColor(Quarnel::DrawColor{0, 220, 0});
+  world.DrawGrid(&draw);
+  std::string png = folder + "/dotgrid.png";
+  overlay.Save(png.c_str());
+  if (EGetError() != E_OK) {
+    std::fprintf(stderr, "vimo_demo: cannot write %s: %s\n", png.c_str(),
+                 EGetErrorText(EGetError()));
+    return false;
+  }
+  std::printf("wrote %s\n", png.c_str());
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -222,5 +289,6 @@ int main(int argc, char** argv) {
   if (!ShowUnwarp(world, photo, folder)) return 1;
   if (!ShowShapeTree(camera, photo, folder)) return 1;
   ShowTransition();
+  if (!ShowDotGridCalibration(folder)) return 1;
   return DrawOverlay(folder) ? 0 : 1;
 }

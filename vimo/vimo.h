@@ -2,8 +2,10 @@
 #ifndef VIMO_VIMO_H
 #define VIMO_VIMO_H
 
+#include "vimo/calibration/vexlor_delaunaytriangulation.h"
 #include "vimo/calibration/world.h"
 #include "vimo/calibration/worldshape.h"
+#include "vimo/core/codedimage.h"
 #include "vimo/core/core.h"
 #include "vimo/drawing/drawadapter.h"
 #include "vimo/drawing/imagedrawadapter.h"

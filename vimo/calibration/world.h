@@ -187,6 +187,23 @@ class EWorld : public EFrame {
   void SetGridPointsMeanVariationThreshold(float threshold);
   void SetGridPointsMaxVariationThreshold(float threshold);
 
+  // Automatic calibration. AutoCalibrateDotGrid finds the dots of a grid target in the region,
+  // rebuilds the grid with the given world pitch (origin at the dot nearest the dots' centroid,
+  // world Y up) and calibrates with the best of the trial modes; it returns the mode word.
+  // The optical centre used by the tilted models comes from the sensor size: set it
+  // (SetSensorSize) from the image first.
+  unsigned int AutoCalibrateDotGrid(EROI<EBW8>* roi, float pitchX, float pitchY, int withQuadratic);
+  // Identifies the lattice among the landmarks by a walk over their Delaunay neighbours;
+  // origin is a landmark index or 0xFFFFFFFF for the landmark nearest the centroid. Returns
+  // the matched count.
+  unsigned int RebuildGrid(float pitchX, float pitchY, unsigned int origin, EPoint originWorld,
+                           int direct);
+  // Tries the calibration modes in order of growing complexity and keeps the one with the
+  // smallest 3 x mean + max residual: relative to the grid pitch (AutoCalibrate) or in world
+  // units (AutoCalibrateLandmarks). Returns the mode word.
+  unsigned int AutoCalibrate(int withQuadratic);
+  unsigned int AutoCalibrateLandmarks(int withQuadratic);
+
   // Image unwarping.
   void Unwarp(EROI<EBW8>* src, EROI<EBW8>* dst, int interpolate);
   void Unwarp(EROI<EC24>* src, EROI<EC24>* dst, int interpolate);
@@ -237,6 +254,7 @@ class EWorld : public EFrame {
   double AngleRadians() const;
   void SetAngleRadians(double angle);
   void ComputeQuality(float& mean, float& max, unsigned& count) const;
+  unsigned int SearchModes(int withQuadratic, bool relativeToPitch, const char* name);
 };
 
 #endif

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "vimo/core/core.h"
+#include "vimo/drawing/drawadapter.h"
 #include "vimo/gauges/peak.h"
 #include "vimo/geometry/line.h"
 #include "vimo/geometry/point.h"
@@ -99,9 +100,18 @@ class ETransition {
   // or to the nearest integer with halves away from zero when `nearest` is set. Ends that are
   // not finite pixel positions measure nothing and leave no transition selected.
   void MeasureToleranceSegment(EROI<EBW8>* roi, EShape* placement, bool nearest);
+  // The tolerance segment's ends in sensor pixels as MeasureToleranceSegment takes them; false
+  // when they are not finite pixel positions.
+  bool ToleranceSegmentPixels(EShape* placement, bool nearest, int& x0, int& y0, int& x1, int& y1);
   // The selected transition in the gauge's placement coordinates (through placement's
   // SensorToLocal).
   EPoint SelectedPointIn(EShape* placement);
+  // Draws the tolerance segment where it is sampled (ends through `placement` as for
+  // MeasureToleranceSegment, after the horizontal/vertical adjustment): a line for a thickness
+  // of 1, else the outline of the summed band. With `pictogram`, a small sign of the transition
+  // type at its middle.
+  void DrawToleranceSegment(Quarnel::DrawAdapter* adapter, EShape* placement, bool nearest,
+                            bool pictogram);
   // Derivative of the current profile.
   void DeriveProfile();
   // Peaks of vector beyond [low, high] times the analysis scale.

@@ -1,0 +1,91 @@
+// Synthetic images with edges and circles at known sub-pixel positions, shared by the gauge
+// tests and the accuracy program.
+#ifndef VIMO_TESTS_GAUGES_GAUGE_TEST_SUPPORT_H
+#define VIMO_TESTS_GAUGES_GAUGE_TEST_SUPPORT_H
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "vimo/core/core.h"
+
+namespace gauge_test {
+
+// Blurs a width x height grid of values by a Gaussian of deviation sigma (separable, kernel
+// cut at 4 sigma, edges replicated).
+inline void GaussianBlur(std::vector<double>& v, int width, int height, double sigma) {
+  if (sigma <= 0) return;
+  const int radius = static_cast<int>(std::ceil(4 * sigma));
+  std::vector<double> kernel(2 * radius + 1);
+  double sum = 0;
+  for (int k = -radius; k <= radius; ++k)
+    sum += kernel[k + radius] = std::exp(-0.5 * k * k / (sigma * sigma));
+  for (double& k : kernel) k /= sum;
+  std::vector<double> t(v.size());
+  auto clampIndex = [](int i, int n) { return std::min(n - 1, std::max(0, i)); };
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      double s = 0;
+      for (int k = -radius; k <= radius; ++k)
+        s += kernel[k + radius] * v[y * width + clampIndex(x + k, width)];
+      t[y * width + x] = s;
+    }
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      double s = 0;
+      for (int k = -radius; k <= radius; ++k)
+        s += kernel[k + radius] * t[clampIndex(y + k, height) * width + x];
+      v[y * width + x] = s;
+    }
+}
+
+// Pixel values (0 to 1: the fraction of each pixel on the bright side, from 8 x 8 sub-pixels)
+// turned into an image of contrast low to high, blurred, with Gaussian noise.
+template <class Inside>
+EImage<EBW8> RenderImage(int width, int height, Inside bright, double low, double high,
+                         double sigma, double noise, std::mt19937& rng) {
+  std::vector<double> v(size_t(width) * height);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      int n = 0;
+      for (int sy = 0; sy < 8; ++sy)
+        for (int sx = 0; sx < 8; ++sx)
+          n += bright(x - 0.4375 + 0.125 * sx, y - 0.4375 + 0.125 * sy);
+      v[size_t(y) * width + x] = n / 64.0;
+    }
+  GaussianBlur(v, width, height, sigma);
+  std::normal_distribution<double> gauss(0.0, noise > 0 ? noise : 1.0);
+  EImage<EBW8> image(width, height);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      double g = low + (high - low) * v[size_t(y) * width + x] + (noise > 0 ? gauss(rng) : 0.0);
+      image.SetPixel(static_cast<EBW8>(std::min(255.0, std::max(0.0, std::round(g)))), x, y);
+    }
+  return image;
+}
+
+// The straight edge of points p with p . (cos a, sin a) = c; bright on the positive side.
+inline EImage<EBW8> EdgeImage(int width, int height, double a, double c, double low, double high,
+                              double sigma = 1.0, double noise = 0.0, unsigned seed = 1) {
+  std::mt19937 rng(seed);
+  const double nx = std::cos(a), ny = std::sin(a);
+  return RenderImage(
+      width, height, [&](double x, double y) { return x * nx + y * ny > c; }, low, high, sigma,
+      noise, rng);
+}
+
+// A disc of radius r centred on (cx, cy): grey level `inside` in it, `outside` around it.
+inline EImage<EBW8> DiscImage(int width, int height, double cx, double cy, double r, double inside,
+                              double outside, double sigma = 1.0, double noise = 0.0,
+                              unsigned seed = 1) {
+  std::mt19937 rng(seed);
+  return RenderImage(
+      width, height,
+      [&](double x, double y) { return (x - cx) * (x - cx) + (y - cy) * (y - cy) < r * r; },
+      outside, inside, sigma, noise, rng);
+}
+
+}  // namespace gauge_test
+
+#endif

@@ -40,15 +40,15 @@ inline void GaussianBlur(std::vector<double>& v, int width, int height, double s
     }
 }
 
-// Pixel values (0 to 1: the fraction of each pixel on the bright side, from 8 x 8 sub-pixels)
-// turned into an image of contrast low to high, blurred, with Gaussian noise.
+// A scene of levels (0 low, 1 high; a bool is 0 or 1) averaged over 8 x 8 sub-pixels of each
+// pixel, turned into grey levels, blurred, with Gaussian noise.
 template <class Inside>
 EImage<EBW8> RenderImage(int width, int height, Inside bright, double low, double high,
                          double sigma, double noise, std::mt19937& rng) {
   std::vector<double> v(size_t(width) * height);
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) {
-      int n = 0;
+      double n = 0;
       for (int sy = 0; sy < 8; ++sy)
         for (int sx = 0; sx < 8; ++sx)
           n += bright(x - 0.4375 + 0.125 * sx, y - 0.4375 + 0.125 * sy);

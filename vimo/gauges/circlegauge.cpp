@@ -153,15 +153,24 @@ void ECircleGauge::Process(EROI<EBW8>* roi, int daughters) {
   EShape::Process(roi, daughters);
 }
 
-void ECircleGauge::PlaceProfile(unsigned i, unsigned n) {
-  // A full circle is not sampled twice at its origin; an arc has a profile on each end, and
-  // a single profile sits on its origin.
-  const float d = GetFull() ? static_cast<float>(n) : static_cast<float>(n) - 1.0f;
-  const float t = d > 0 ? static_cast<float>(i) / d : 0.0f;
-  const float theta = m_f32Angle + t * m_f32Amplitude;
-  PlaceToleranceSegment(
-      EPoint(GetX() + m_f32Radius * std::cos(theta), GetY() + m_f32Radius * std::sin(theta)),
-      theta);
+template <class Visit>
+void ECircleGauge::ForEachProfile(unsigned n, Visit visit) const {
+  // A full circle is not sampled twice at its origin; an arc has a profile on each end, and a
+  // single profile sits on its origin. The direction turns by a fixed rotation from one
+  // profile to the next.
+  const double d = GetFull() ? static_cast<double>(n) : static_cast<double>(n) - 1.0;
+  const double turn = d > 0 ? double(m_f32Amplitude) / d : 0.0;
+  const double turnCos = std::cos(turn), turnSin = std::sin(turn);
+  double c = std::cos(double(m_f32Angle)), s = std::sin(double(m_f32Angle));
+  const float tolerance = GetTolerance();
+  for (unsigned i = 0; i < n; ++i) {
+    const EPoint u(static_cast<float>(c), static_cast<float>(s));
+    const EPoint point = GetCenter() + u * m_f32Radius;
+    visit(i, point - u * tolerance, point + u * tolerance);
+    const double next = c * turnCos - s * turnSin;
+    s = s * turnCos + c * turnSin;
+    c = next;
+  }
 }
 
 void ECircleGauge::Measure(EROI<EBW8>* roi) {
@@ -180,14 +189,15 @@ void ECircleGauge::Measure(EROI<EBW8>* roi) {
   }
   const unsigned n = GetNumSamples();
   if (!BeginSamples(n, "ECircleGauge::Measure")) return;
-  for (unsigned i = 0; i < n; ++i) {
-    PlaceProfile(i, n);
-    MeasureToleranceSegment(roi, m_pMother, false);
+  ForEachProfile(n, [&](unsigned i, EPoint org, EPoint end) {
+    MeasureSegment(roi, m_pMother, org, end, false);
     if (GetValid())
       RecordSample(i, 1, SelectedPointIn(m_pMother), static_cast<float>(GetMeasuredPeak().Area));
     else
       RecordSample(i, 0, EPoint(), 0.0f);
-  }
+    // The tolerance segment is left on the last profile.
+    if (i + 1 == n) m_ToleranceSegment.Set(org, end);
+  });
   FitCircle();
   if (IsInnerFilteringEnabled()) {
     FilterSamples(m_f32InnerFilteringThreshold, true);
@@ -338,11 +348,9 @@ void ECircleGauge::Draw(Quarnel::DrawAdapter* adapter, INS_DRAWING_MODES mode, i
         break;
       }
       case INS_DRAW_SAMPLING_PATH: {
-        const unsigned n = GetNumSamples();
-        for (unsigned i = 0; i < n; ++i) {
-          PlaceProfile(i, n);
-          DrawToleranceSegment(adapter, m_pMother, false, false);
-        }
+        ForEachProfile(GetNumSamples(), [&](unsigned, EPoint org, EPoint end) {
+          DrawSampledSegment(adapter, m_pMother, org, end, false, false);
+        });
         break;
       }
       case INS_DRAW_SKIPPED_SAMPLES:

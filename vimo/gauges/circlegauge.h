@@ -109,8 +109,10 @@ class ECircleGauge : public ECircleShape, public ETransition, public EGauge {
  private:
   // Everything but the shape part, shared by CopyTo and New.
   void CopyGaugeFields(ECircleGauge* dest) const;
-  // Places the tolerance segment radially on profile i of n, as a measurement lays it.
-  void PlaceProfile(unsigned i, unsigned n);
+  // Calls visit(i, org, end) for the n radial profiles of a measurement, from inside to
+  // outside, evenly along the nominal arc.
+  template <class Visit>
+  void ForEachProfile(unsigned n, Visit visit) const;
   // The shared part of both fits: weights (NULL: all 1) give the weighted moments. Returns
   // false, with nothing changed, when there is no circle to fit.
   bool Fit(bool weighted);

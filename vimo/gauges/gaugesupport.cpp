@@ -73,8 +73,14 @@ using namespace vimo_gauge;
 
 void ETransition::DrawToleranceSegment(Quarnel::DrawAdapter* adapter, EShape* placement,
                                        bool nearest, bool pictogram) {
+  DrawSampledSegment(adapter, placement, m_ToleranceSegment.GetOrg(), m_ToleranceSegment.GetEnd(),
+                     nearest, pictogram);
+}
+
+void ETransition::DrawSampledSegment(Quarnel::DrawAdapter* adapter, EShape* placement, EPoint org,
+                                     EPoint end, bool nearest, bool pictogram) {
   int x0, y0, x1, y1;
-  if (!ToleranceSegmentPixels(placement, nearest, x0, y0, x1, y1)) return;
+  if (!SegmentPixels(placement, org, end, nearest, x0, y0, x1, y1)) return;
   if (m_bHVConstraint) vimo_profile::ConstrainHV(x0, y0, x1, y1);
   const float ax = static_cast<float>(x0), ay = static_cast<float>(y0);
   const float bx = static_cast<float>(x1), by = static_cast<float>(y1);

@@ -10,7 +10,7 @@
 using namespace vimo_gauge;
 
 namespace {
-const float kHalfPi = 1.57079632679f;
+const float kPi = 3.14159265358979f;
 }  // namespace
 
 unsigned ELineGauge_OpDat::CountSamples(const EGauge* owner) const {
@@ -140,10 +140,16 @@ void ELineGauge::Process(EROI<EBW8>* roi, int daughters) {
   EShape::Process(roi, daughters);
 }
 
-void ELineGauge::PlaceProfile(unsigned i, unsigned n) {
-  // One profile sits at the middle of the segment.
-  const float t = n > 1 ? 2.0f * static_cast<float>(i) / static_cast<float>(n - 1) - 1.0f : 0.0f;
-  PlaceToleranceSegment(GetPoint(t), GetRawAngle() + kHalfPi);
+template <class Visit>
+void ELineGauge::ForEachProfile(unsigned n, Visit visit) const {
+  const float angle = GetRawAngle();
+  const EPoint across = EPoint(-std::sin(angle), std::cos(angle)) * GetTolerance();
+  const EPoint first = n > 1 ? GetOrg() : GetCenter();
+  const EPoint step = n > 1 ? (GetEnd() - first) / static_cast<float>(n - 1) : EPoint();
+  for (unsigned i = 0; i < n; ++i) {
+    const EPoint center = first + step * static_cast<float>(i);
+    visit(i, center - across, center + across);
+  }
 }
 
 void ELineGauge::Measure(EROI<EBW8>* roi) {
@@ -159,12 +165,13 @@ void ELineGauge::Measure(EROI<EBW8>* roi) {
   }
   const unsigned n = GetNumSamples();
   if (!BeginSamples(n, "ELineGauge::Measure")) return;
-  for (unsigned i = 0; i < n; ++i) {
-    PlaceProfile(i, n);
-    MeasureToleranceSegment(roi, m_pMother, false);
+  ForEachProfile(n, [&](unsigned i, EPoint org, EPoint end) {
+    MeasureSegment(roi, m_pMother, org, end, false);
     const int found = GetValid();
     RecordSample(i, found, found ? SelectedPointIn(m_pMother) : EPoint(), 0.0f);
-  }
+    // The tolerance segment is left on the last profile.
+    if (i + 1 == n) m_ToleranceSegment.Set(org, end);
+  });
   FitLine();
   RunFilteringPasses([this] { FitLine(); });
   EndSamples();
@@ -212,7 +219,7 @@ void ELineGauge::FitLine() {
   // Of the two directions of the fitted line, the one closer to the nominal direction, the
   // angles compared around the circle (a nominal angle of 180 degrees is next to -170).
   const float nominal = WrapAngle(GetRawAngle());
-  const float theta1 = WrapAngle(theta), theta2 = WrapAngle(theta + 2.0f * kHalfPi);
+  const float theta1 = WrapAngle(theta), theta2 = WrapAngle(theta + kPi);
   const float phi = std::fabs(WrapAngle(nominal - theta1)) < std::fabs(WrapAngle(nominal - theta2))
                         ? theta1
                         : theta2;
@@ -312,10 +319,10 @@ void ELineGauge::DrawNominal(Quarnel::DrawAdapter* adapter) {
   const EPoint across = EPoint(-std::sin(GetRawAngle()), std::cos(GetRawAngle())) * tolerance;
   DrawSegment(adapter, GetOrg() + across, GetEnd() + across);
   DrawSegment(adapter, GetOrg() - across, GetEnd() - across);
-  if (GetOptionalDraw()) {
-    PlaceProfile(0, 1);
-    DrawToleranceSegment(adapter, m_pMother, false, true);
-  }
+  if (GetOptionalDraw())
+    ForEachProfile(1, [&](unsigned, EPoint org, EPoint end) {
+      DrawSampledSegment(adapter, m_pMother, org, end, false, true);
+    });
   if (GetDragable()) {
     DrawHandle(adapter, GetCenter() + across);
     DrawHandle(adapter, GetCenter() - across);
@@ -342,11 +349,9 @@ void ELineGauge::Draw(Quarnel::DrawAdapter* adapter, INS_DRAWING_MODES mode, int
         break;
       }
       case INS_DRAW_SAMPLING_PATH: {
-        const unsigned n = GetNumSamples();
-        for (unsigned i = 0; i < n; ++i) {
-          PlaceProfile(i, n);
-          DrawToleranceSegment(adapter, m_pMother, false, false);
-        }
+        ForEachProfile(GetNumSamples(), [&](unsigned, EPoint org, EPoint end) {
+          DrawSampledSegment(adapter, m_pMother, org, end, false, false);
+        });
         break;
       }
       case INS_DRAW_SKIPPED_SAMPLES:

@@ -94,8 +94,11 @@ class ELineGauge : public ELineShape, public ETransition, public EGauge {
   // Sets the measured line from the fitted direction (radians) through centroid m, bounded by
   // the clipping mode.
   void ClipFittedLine(EPoint m, float phi);
-  // Places the tolerance segment on profile i of n, as a measurement lays it.
-  void PlaceProfile(unsigned i, unsigned n);
+  // Calls visit(i, org, end) for the n profiles of a measurement, evenly from the nominal
+  // origin to its end (a single one at the middle), each across the segment from its right
+  // side to its left.
+  template <class Visit>
+  void ForEachProfile(unsigned n, Visit visit) const;
   // Mode 0: the nominal segment, its tolerance band and handles.
   void DrawNominal(Quarnel::DrawAdapter* adapter);
 };

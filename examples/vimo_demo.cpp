@@ -259,6 +259,18 @@ bool SaveGaugeOverlays(EWorldShape& world, EImage<EBW8>& image, const std::strin
   return true;
 }
 
+// The measurement settings the demo gives every gauge: its mother, a labelled name, the
+// profiles' half-length and spacing (mm), and the recommended profiles along the image axes.
+template <class Gauge>
+void SetUpGauge(Gauge& gauge, EShape* mother, const char* name, float tolerance, float step) {
+  gauge.Attach(mother);
+  gauge.SetName(name);
+  gauge.SetLabeled(1, 0);
+  gauge.SetTolerance(tolerance, 0);
+  gauge.SetSamplingStep(step);
+  gauge.SetHVConstraint(1);
+}
+
 // A plate with a straight edge 12 mm below the origin and a hole of 20 mm at (25, 10), seen
 // through the tilted camera; measured in a world calibrated from the landmark grid. The hole
 // gauge is a daughter of the edge gauge: it is placed relative to the measured edge.
@@ -282,19 +294,11 @@ bool ShowGaugesOnSyntheticImage(EWorld& camera, const std::string& folder) {
   world.Calibrate(E_CALIBRATION_SCALED | E_CALIBRATION_ANISOTROPIC | E_CALIBRATION_SKEWED |
                   E_CALIBRATION_TILTED);
   ELineGauge edge;
-  edge.Attach(&world);
+  SetUpGauge(edge, &world, "edge", 3, 1);
   edge.Set(EPoint(0, -11.5f), 50, 0);  // nominally 0.5 mm off
-  edge.SetTolerance(3, 0);
-  edge.SetSamplingStep(1);
-  edge.SetName("edge");
-  edge.SetLabeled(1, 0);
   ECircleGauge hole;
-  hole.Attach(&edge);
+  SetUpGauge(hole, &edge, "hole", 3, 1);
   hole.Set(EPoint(25, 21.5f), 20, 0.0f, 1);  // relative to the edge
-  hole.SetTolerance(3, 0);
-  hole.SetSamplingStep(1);
-  hole.SetName("hole");
-  hole.SetLabeled(1, 0);
   world.Process(&image, 1);
   PrintLine("edge (true y = -12, angle 0)", edge, "mm");
   PrintCircle("hole, relative to the edge (true (25, 22), diameter 20)", hole, "mm");
@@ -305,8 +309,7 @@ bool ShowGaugesOnSyntheticImage(EWorld& camera, const std::string& folder) {
 }
 
 // A coin and the edge of a sheet of paper in real photographs, in a world of an assumed
-// 10 px/mm, measured with the recommended parameters (profiles along the image axes, one per
-// pixel of outline).
+// 10 px/mm, with a profile per pixel of outline.
 bool ShowGaugesOnPhotographs(const std::string& folder) {
   const char* env = std::getenv("VIMO_TEST_DATA");
   std::string data = env != nullptr && *env != '\0' ? env : VIMO_TEST_DATA_DEFAULT;
@@ -330,28 +333,18 @@ bool ShowGaugesOnPhotographs(const std::string& folder) {
     world.SetCalibrationModes(E_CALIBRATION_SCALED);
     if (k == 0) {
       ECircleGauge coin;
-      coin.Attach(&world);
+      SetUpGauge(coin, &world, "coin", 1, 0.1f);
       coin.Set(EPoint(35.5f, 13.1f), 8.4f, 0.0f, 1);
-      coin.SetTolerance(1, 0);
-      coin.SetSamplingStep(0.1f);
-      coin.SetHVConstraint(1);
       coin.SetTransitionChoice(GGE_FROM_END);  // the rim: the last edge going outwards
       coin.SetNumFilteringPasses(2);
-      coin.SetName("coin");
-      coin.SetLabeled(1, 0);
       coin.Measure(&image);
       PrintCircle("coin (simplecv_coins, SimpleCV)", coin, "mm");
       ok = SaveGaugeOverlays(world, image, folder + "/gauges_coin") && ok;
     } else {
       ELineGauge sheet;
-      sheet.Attach(&world);
+      SetUpGauge(sheet, &world, "sheet", 1, 0.1f);
       sheet.Set(EPoint(10, 30), 20, 74.6f);
-      sheet.SetTolerance(1, 0);
-      sheet.SetSamplingStep(0.1f);
-      sheet.SetHVConstraint(1);
       sheet.SetNumFilteringPasses(2);
-      sheet.SetName("sheet");
-      sheet.SetLabeled(1, 0);
       sheet.Measure(&image);
       PrintLine("sheet edge (boofcv_simple_objects, BoofCV)", sheet, "mm");
       ok = SaveGaugeOverlays(world, image, folder + "/gauges_paper") && ok;

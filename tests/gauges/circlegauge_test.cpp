@@ -12,15 +12,7 @@ namespace {
 
 const double kPi = 3.14159265358979323846;
 
-// A circle gauge whose samples can be laid by hand.
-struct HandCircleGauge : ECircleGauge {
-  void Lay(const std::vector<EPoint>& points, const std::vector<float>& values = {}) {
-    BeginSamples(static_cast<unsigned>(points.size()), "test");
-    for (unsigned i = 0; i < points.size(); ++i)
-      RecordSample(i, 1, points[i], values.empty() ? 10.0f : values[i]);
-    EndSamples();
-  }
-};
+using HandCircleGauge = gauge_test::HandLaid<ECircleGauge>;
 
 std::vector<EPoint> OnCircle(float cx, float cy, float r, int n, float from = 0,
                              float to = 2 * kPi) {
@@ -69,7 +61,7 @@ TEST(CircleGauge, FitsRecoverPointsOnACircle) {
   // The weighted fit: equal strengths on the circle score 1; the total is their sum. The arc
   // of a quarter turn is enough for the centre.
   gauge.SetFittingMode(GGE_FITTING_WEIGHTED);
-  gauge.Lay(OnCircle(30, -20, 50, 10, 0.5f, 2.07f), std::vector<float>(10, -7));
+  gauge.Lay(OnCircle(30, -20, 50, 10, 0.5f, 2.07f), {}, std::vector<float>(10, -7));
   gauge.FitCircle();
   EXPECT_NEAR(gauge.GetMeasuredCircle().GetRadius(), 50, 1e-3);
   EXPECT_NEAR(gauge.GetMeasuredCircularity(), 1, 1e-5);
@@ -77,7 +69,7 @@ TEST(CircleGauge, FitsRecoverPointsOnACircle) {
   // Unequal strengths and a point off the circle lower the score; strength pulls the centre.
   std::vector<EPoint> points = OnCircle(0, 0, 20, 8);
   points[0] = EPoint(21, 0);
-  gauge.Lay(points, {40, 10, 10, 10, 10, 10, 10, 10});
+  gauge.Lay(points, {}, {40, 10, 10, 10, 10, 10, 10, 10});
   gauge.FitCircle();
   EXPECT_GT(gauge.GetMeasuredCircle().GetX(), 0.3);
   EXPECT_LT(gauge.GetMeasuredCircularity(), 0.8);
@@ -103,7 +95,7 @@ TEST(CircleGauge, DegenerateOrTooFewSamplesLeaveTheResultsAsTheyWere) {
     }
   }
   // Weights that are all zero weigh nothing: no weighted fit.
-  gauge.Lay(OnCircle(0, 0, 10, 6), std::vector<float>(6, 0));
+  gauge.Lay(OnCircle(0, 0, 10, 6), {}, std::vector<float>(6, 0));
   gauge.FitCircle();
   EXPECT_FALSE(gauge.GetFound());
   // After a good fit, a refused one keeps it.

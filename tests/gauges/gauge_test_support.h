@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "vimo/core/core.h"
+#include "vimo/gauges/gauge.h"
 
 namespace gauge_test {
 
@@ -85,6 +86,20 @@ inline EImage<EBW8> DiscImage(int width, int height, double cx, double cy, doubl
       [&](double x, double y) { return (x - cx) * (x - cx) + (y - cy) * (y - cy) < r * r; },
       outside, inside, sigma, noise, rng);
 }
+
+// A fitting gauge whose samples are laid by hand: sample i found when found[i] is (all when
+// found is empty), with transition value values[i] (10 when values is empty).
+template <class Gauge>
+struct HandLaid : Gauge {
+  void Lay(const std::vector<EPoint>& points, const std::vector<int>& found = {},
+           const std::vector<float>& values = {}) {
+    this->BeginSamples(static_cast<unsigned>(points.size()), "test");
+    for (unsigned i = 0; i < points.size(); ++i)
+      this->RecordSample(i, found.empty() ? 1 : found[i], points[i],
+                         values.empty() ? 10.0f : values[i]);
+    this->EndSamples();
+  }
+};
 
 }  // namespace gauge_test
 

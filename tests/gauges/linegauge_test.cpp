@@ -12,15 +12,7 @@ namespace {
 
 const double kPi = 3.14159265358979323846;
 
-// A line gauge whose samples can be laid by hand.
-struct HandLineGauge : ELineGauge {
-  void Lay(const std::vector<EPoint>& points, const std::vector<int>& found = {}) {
-    BeginSamples(static_cast<unsigned>(points.size()), "test");
-    for (unsigned i = 0; i < points.size(); ++i)
-      RecordSample(i, found.empty() ? 1 : found[i], points[i], 0);
-    EndSamples();
-  }
-};
+using HandLineGauge = gauge_test::HandLaid<ELineGauge>;
 
 TEST(LineGauge, SamplesLieAcrossTheNominalSegment) {
   EImage<EBW8> image = gauge_test::EdgeImage(160, 100, kPi / 2, 50.3, 40, 140);

@@ -320,46 +320,35 @@ void ECircleGauge::DrawNominal(Quarnel::DrawAdapter* adapter) {
   SetLabeled(labeled, 0);
 }
 
-void ECircleGauge::Draw(Quarnel::DrawAdapter* adapter, INS_DRAWING_MODES mode, int daughters) {
-  if (adapter == nullptr) return;
-  ValidateFrame();
-  if (PassesFilters() && GetVisible()) {
-    switch (mode) {
-      case INS_DRAW_NOMINAL: DrawNominal(adapter); break;
-      case INS_DRAW_ACTUAL: {
-        // An active gauge shows its result over the nominal angular range. The stored result
-        // keeps its own origin: it is the frame the daughters follow, and drawing must not
-        // turn them.
-        ECircle circle = GetMeasuredCircle();
-        if (GetActive())
-          circle.Set(circle.GetCenter(), circle.GetDiameter(), GetOrgAngle(), GetAmplitude());
-        DrawArc(adapter, circle.GetCenter(), circle.GetRadius(), circle.GetRawAngle(),
-                EToRadians(circle.GetAmplitude()));
-        if (WantsLabel()) {
-          char name[kShapeLabelSize], label[kShapeLabelSize];
-          std::snprintf(label, sizeof label, ECircleShape::GetFormat(circle.GetFull()),
-                        LabelName(name, sizeof name), static_cast<double>(circle.GetX()),
-                        static_cast<double>(circle.GetY()),
-                        static_cast<double>(circle.GetOrgAngle()), EGetAngleUnitName(),
-                        static_cast<double>(circle.GetDiameter()),
-                        static_cast<double>(circle.GetAmplitude()), EGetAngleUnitName());
-          DrawLabel(adapter, label, circle.GetCenter());
-        }
-        break;
-      }
-      case INS_DRAW_SAMPLING_PATH: {
-        ForEachProfile(GetNumSamples(), [&](unsigned, EPoint org, EPoint end) {
-          DrawSampledSegment(adapter, m_pMother, org, end, false, false);
-        });
-        break;
-      }
-      case INS_DRAW_SKIPPED_SAMPLES:
-      case INS_DRAW_VALID_SAMPLES:
-      case INS_DRAW_FILTERED_SAMPLES: DrawSampleMarks(adapter, m_pMother, m_Samples, mode); break;
-      default: break;
-    }
+void ECircleGauge::DrawResult(Quarnel::DrawAdapter* adapter) {
+  // An active gauge shows its result over the nominal angular range. The stored result
+  // keeps its own origin: it is the frame the daughters follow, and drawing must not
+  // turn them.
+  ECircle circle = GetMeasuredCircle();
+  if (GetActive())
+    circle.Set(circle.GetCenter(), circle.GetDiameter(), GetOrgAngle(), GetAmplitude());
+  DrawArc(adapter, circle.GetCenter(), circle.GetRadius(), circle.GetRawAngle(),
+          EToRadians(circle.GetAmplitude()));
+  if (WantsLabel()) {
+    char name[kShapeLabelSize], label[kShapeLabelSize];
+    std::snprintf(label, sizeof label, ECircleShape::GetFormat(circle.GetFull()),
+                  LabelName(name, sizeof name), static_cast<double>(circle.GetX()),
+                  static_cast<double>(circle.GetY()), static_cast<double>(circle.GetOrgAngle()),
+                  EGetAngleUnitName(), static_cast<double>(circle.GetDiameter()),
+                  static_cast<double>(circle.GetAmplitude()), EGetAngleUnitName());
+    DrawLabel(adapter, label, circle.GetCenter());
   }
-  EShape::Draw(adapter, mode, daughters);
+}
+
+void ECircleGauge::Draw(Quarnel::DrawAdapter* adapter, INS_DRAWING_MODES mode, int daughters) {
+  DrawFittingGauge(this, adapter, mode, daughters, m_Samples, [&](INS_DRAWING_MODES own) {
+    if (own == INS_DRAW_NOMINAL) DrawNominal(adapter);
+    if (own == INS_DRAW_ACTUAL) DrawResult(adapter);
+    if (own == INS_DRAW_SAMPLING_PATH)
+      ForEachProfile(GetNumSamples(), [&](unsigned, EPoint org, EPoint end) {
+        DrawSampledSegment(adapter, m_pMother, org, end, false, false);
+      });
+  });
 }
 
 // The tolerance handles come with pointer interaction; until then the circle shape's

@@ -118,6 +118,8 @@ class ECircleGauge : public ECircleShape, public ETransition, public EGauge {
   bool Fit(bool weighted);
   // Mode 0: the nominal arc, its tolerance band and handles.
   void DrawNominal(Quarnel::DrawAdapter* adapter);
+  // Mode 1: the result with its label.
+  void DrawResult(Quarnel::DrawAdapter* adapter);
 };
 
 #endif

@@ -47,6 +47,23 @@ void DrawCross(Quarnel::DrawAdapter* adapter, int x, int y);
 void DrawSampleMarks(Quarnel::DrawAdapter* adapter, EShape* placement,
                      const ESampledPointVector& samples, INS_DRAWING_MODES mode);
 
+// Drawing of a fitting gauge: with an adapter, the frame validated and the gauge shown, the
+// sample marks for modes 5, 6 and 8 and own(mode) for the others; then the daughters.
+template <class Own>
+void DrawFittingGauge(EShape* gauge, Quarnel::DrawAdapter* adapter, INS_DRAWING_MODES mode,
+                      int daughters, const ESampledPointVector& samples, Own own) {
+  if (adapter == nullptr) return;
+  gauge->ValidateFrame();
+  if (gauge->PassesFilters() && gauge->GetVisible()) {
+    if (mode == INS_DRAW_SKIPPED_SAMPLES || mode == INS_DRAW_VALID_SAMPLES ||
+        mode == INS_DRAW_FILTERED_SAMPLES)
+      DrawSampleMarks(adapter, gauge->GetMother(), samples, mode);
+    else
+      own(mode);
+  }
+  gauge->EShape::Draw(adapter, mode, daughters);
+}
+
 // The stream behind a serializer; any serializer that is not a file stream throws 1111.
 FILE* SerializerStream(ESerializer* serializer);
 

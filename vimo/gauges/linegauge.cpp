@@ -329,38 +329,28 @@ void ELineGauge::DrawNominal(Quarnel::DrawAdapter* adapter) {
   }
 }
 
-void ELineGauge::Draw(Quarnel::DrawAdapter* adapter, INS_DRAWING_MODES mode, int daughters) {
-  if (adapter == nullptr) return;
-  ValidateFrame();
-  if (PassesFilters() && GetVisible()) {
-    switch (mode) {
-      case INS_DRAW_NOMINAL: DrawNominal(adapter); break;
-      case INS_DRAW_ACTUAL: {
-        const ELine line = GetMeasuredLine();
-        DrawSegment(adapter, line.GetOrg(), line.GetEnd());
-        if (WantsLabel()) {
-          char name[kShapeLabelSize], label[kShapeLabelSize];
-          std::snprintf(label, sizeof label, ELineShape::GetFormat(), LabelName(name, sizeof name),
-                        static_cast<double>(line.GetX()), static_cast<double>(line.GetY()),
-                        static_cast<double>(line.GetAngle()), EGetAngleUnitName(),
-                        static_cast<double>(line.GetLength()));
-          DrawLabel(adapter, label, line.GetCenter());
-        }
-        break;
-      }
-      case INS_DRAW_SAMPLING_PATH: {
-        ForEachProfile(GetNumSamples(), [&](unsigned, EPoint org, EPoint end) {
-          DrawSampledSegment(adapter, m_pMother, org, end, false, false);
-        });
-        break;
-      }
-      case INS_DRAW_SKIPPED_SAMPLES:
-      case INS_DRAW_VALID_SAMPLES:
-      case INS_DRAW_FILTERED_SAMPLES: DrawSampleMarks(adapter, m_pMother, m_Samples, mode); break;
-      default: break;
-    }
+void ELineGauge::DrawResult(Quarnel::DrawAdapter* adapter) {
+  const ELine line = GetMeasuredLine();
+  DrawSegment(adapter, line.GetOrg(), line.GetEnd());
+  if (WantsLabel()) {
+    char name[kShapeLabelSize], label[kShapeLabelSize];
+    std::snprintf(label, sizeof label, ELineShape::GetFormat(), LabelName(name, sizeof name),
+                  static_cast<double>(line.GetX()), static_cast<double>(line.GetY()),
+                  static_cast<double>(line.GetAngle()), EGetAngleUnitName(),
+                  static_cast<double>(line.GetLength()));
+    DrawLabel(adapter, label, line.GetCenter());
   }
-  EShape::Draw(adapter, mode, daughters);
+}
+
+void ELineGauge::Draw(Quarnel::DrawAdapter* adapter, INS_DRAWING_MODES mode, int daughters) {
+  DrawFittingGauge(this, adapter, mode, daughters, m_Samples, [&](INS_DRAWING_MODES own) {
+    if (own == INS_DRAW_NOMINAL) DrawNominal(adapter);
+    if (own == INS_DRAW_ACTUAL) DrawResult(adapter);
+    if (own == INS_DRAW_SAMPLING_PATH)
+      ForEachProfile(GetNumSamples(), [&](unsigned, EPoint org, EPoint end) {
+        DrawSampledSegment(adapter, m_pMother, org, end, false, false);
+      });
+  });
 }
 
 // The tolerance handles come with pointer interaction; until then the line shape's behaviour.

@@ -101,6 +101,8 @@ class ELineGauge : public ELineShape, public ETransition, public EGauge {
   void ForEachProfile(unsigned n, Visit visit) const;
   // Mode 0: the nominal segment, its tolerance band and handles.
   void DrawNominal(Quarnel::DrawAdapter* adapter);
+  // Mode 1: the result with its label.
+  void DrawResult(Quarnel::DrawAdapter* adapter);
 };
 
 #endif

@@ -23,22 +23,19 @@ inline void GaussianBlur(std::vector<double>& v, int width, int height, double s
   for (int k = -radius; k <= radius; ++k)
     sum += kernel[k + radius] = std::exp(-0.5 * k * k / (sigma * sigma));
   for (double& k : kernel) k /= sum;
-  std::vector<double> t(v.size());
-  auto clampIndex = [](int i, int n) { return std::min(n - 1, std::max(0, i)); };
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) {
-      double s = 0;
-      for (int k = -radius; k <= radius; ++k)
-        s += kernel[k + radius] * v[y * width + clampIndex(x + k, width)];
-      t[y * width + x] = s;
-    }
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) {
-      double s = 0;
-      for (int k = -radius; k <= radius; ++k)
-        s += kernel[k + radius] * t[clampIndex(y + k, height) * width + x];
-      v[y * width + x] = s;
-    }
+  // Rows, then columns: pass p reads v through (x, y) -> index and writes the transpose.
+  for (int pass = 0; pass < 2; ++pass) {
+    const int w = pass ? height : width, h = pass ? width : height;
+    std::vector<double> t(v.size());
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        double s = 0;
+        for (int k = -radius; k <= radius; ++k)
+          s += kernel[k + radius] * v[size_t(y) * w + std::min(w - 1, std::max(0, x + k))];
+        t[size_t(x) * h + y] = s;
+      }
+    v.swap(t);
+  }
 }
 
 // A scene of levels (0 low, 1 high; a bool is 0 or 1) averaged over 8 x 8 sub-pixels of each

@@ -230,6 +230,14 @@ TEST(LineGauge, BadInputIsRefusedOrLeavesTheGaugeNotFound) {
     EXPECT_EQ(gauge.GetNumValidSamples(), 0u);
     EOk();
   }
+  // A band of no pixels: refused, rather than every profile re-reading the last one sampled.
+  gauge.Set(EPoint(50, 50), 40, 90);
+  gauge.Measure(&image);
+  gauge.SetThickness(0);
+  gauge.Measure(&image);
+  EXPECT_EQ(EGetError(), 32767);
+  EXPECT_FALSE(gauge.GetFound());
+  EOk();
 }
 
 }  // namespace

@@ -13,6 +13,11 @@ namespace vimo_gauge {
 // Wraps an angle in radians into (-pi, pi].
 float WrapAngle(float angle);
 
+// Whether profiles can be sampled in roi with bands of `thickness` pixels.
+inline bool CanSample(EROI<EBW8>* roi, unsigned thickness) {
+  return roi != nullptr && !roi->IsVoid() && thickness > 0;
+}
+
 // The frame a gauge hands its daughters (CastToFrame) is about to change, either because the
 // found state flips or because a new fit replaces the measured geometry: the frame they were
 // placed on is invalidated with the whole subtree, then `update` runs, then the frame now

@@ -156,14 +156,9 @@ void ELineGauge::Measure(EROI<EBW8>* roi) {
   SetFound(0, 0);
   m_MeasuredLine = static_cast<const ELine&>(*this);
   ValidateFrame();
-  if (roi == nullptr || roi->IsVoid()) {
-    m_Samples.Empty();
-    m_un32NumValidSamples = 0;
-    ESetError(E_ERROR_INVALID_PARAMETER);
-    ETraceError("ELineGauge::Measure");
-    return;
-  }
-  const unsigned n = GetNumSamples();
+  // No region, or a band of no pixels, is refused like a sample count that cannot be taken:
+  // no profile would hold anything but the previous one.
+  const unsigned n = CanSample(roi, m_un32Thickness) ? GetNumSamples() : 0;
   if (!BeginSamples(n, "ELineGauge::Measure")) return;
   ForEachProfile(n, [&](unsigned i, EPoint org, EPoint end) {
     MeasureSegment(roi, m_pMother, org, end, false);

@@ -1,6 +1,7 @@
 // The circle gauge.
 #include "vimo/gauges/circlegauge.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cfloat>
 #include <cmath>
@@ -293,7 +294,8 @@ bool ECircleGauge::Fit(bool weighted) {
 
 void ECircleGauge::DrawNominal(Quarnel::DrawAdapter* adapter) {
   const float tolerance = GetTolerance();
-  const float inner = m_f32Radius - tolerance, outer = m_f32Radius + tolerance;
+  // A band wider than the radius reaches the centre.
+  const float inner = std::max(0.0f, m_f32Radius - tolerance), outer = m_f32Radius + tolerance;
   DrawArc(adapter, GetCenter(), inner, m_f32Angle, m_f32Amplitude);
   DrawArc(adapter, GetCenter(), outer, m_f32Angle, m_f32Amplitude);
   if (!GetFull()) {

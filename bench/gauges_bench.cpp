@@ -1,10 +1,13 @@
 // Measure of a line gauge (100 px, 20 profiles of 21 px) and of a circle gauge (diameter 100,
-// default sampling) on a blurred, noisy edge, and Process of a tree of 50 gauges. With OpenCV,
+// default sampling) on a blurred, noisy edge, of a circle gauge on a coin in a photograph, and
+// Process of a tree of 50 gauges. With OpenCV,
 // the usual way to measure the same edges beside them: Canny on the gauge's region, then
 // cv::fitLine or cv::fitEllipse on the edge pixels.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "../tests/gauges/gauge_test_support.h"
@@ -80,6 +83,33 @@ void BM_ProcessTreeOf50(benchmark::State& state) {
     if (!circles[k].GetFound() || !lines[k].GetFound()) state.SkipWithError("not measured");
 }
 BENCHMARK(BM_ProcessTreeOf50);
+
+// A coin of radius about 42 px in a real photograph, profiles along the image axes, one per
+// pixel of outline (the recommended parameters).
+void BM_CircleGaugeOnCoinPhotograph(benchmark::State& state) {
+  const char* env = std::getenv("VIMO_TEST_DATA");
+  const std::string path =
+      std::string(env != nullptr && *env != '\0' ? env : VIMO_TEST_DATA_DEFAULT) +
+      "/gauge/simplecv_coins.pgm";
+  EImage<EBW8> image;
+  image.Load(path.c_str());
+  if (EGetError() != E_OK) {
+    EOk();
+    state.SkipWithError("no photograph in VIMO_TEST_DATA");
+    return;
+  }
+  ECircleGauge gauge;
+  gauge.Set(EPoint(355, 131), 84, 0.0f, 1);
+  gauge.SetSamplingStep(1);
+  gauge.SetHVConstraint(1);
+  gauge.SetTransitionChoice(GGE_FROM_END);
+  for (auto _ : state) {
+    gauge.Measure(&image);
+    benchmark::DoNotOptimize(gauge.GetFound());
+  }
+  if (!gauge.GetFound()) state.SkipWithError("not measured");
+}
+BENCHMARK(BM_CircleGaugeOnCoinPhotograph);
 
 #ifdef VIMO_HAVE_OPENCV
 cv::Mat View(EImage<EBW8>& image) {

@@ -1,8 +1,7 @@
 // Measure of a line gauge (100 px, 20 profiles of 21 px) and of a circle gauge (diameter 100,
 // default sampling) on a blurred, noisy edge, of a circle gauge on a coin in a photograph, and
-// Process of a tree of 50 gauges. With OpenCV,
-// the usual way to measure the same edges beside them: Canny on the gauge's region, then
-// cv::fitLine or cv::fitEllipse on the edge pixels.
+// Process of a tree of 50 gauges. With OpenCV, the usual way to measure the same edges beside
+// them: Canny on the gauge's region, then cv::fitLine or cv::fitEllipse on the edge pixels.
 #include <benchmark/benchmark.h>
 
 #include <cmath>

@@ -234,7 +234,8 @@ void PrintCircle(const char* what, ECircleGauge& gauge, const char* unit) {
               unit);
 }
 
-bool SaveGaugeOverlays(EWorldShape& world, EImage<EBW8>& image, const std::string& stem) {
+bool SaveGaugeOverlays(EWorldShape& world, EImage<EBW8>& image, const std::string& stem,
+                       const char* credit = nullptr) {
   EImage<EC24> overlay(image.GetWidth(), image.GetHeight());
   Quarnel::ImageDrawAdapter draw(&overlay);
   Quarnel::SvgDrawAdapter svg(image.GetWidth(), image.GetHeight());
@@ -246,6 +247,11 @@ bool SaveGaugeOverlays(EWorldShape& world, EImage<EBW8>& image, const std::strin
     draw.SetPenColor(colours[k]);
     world.Draw(&draw, modes[k], 1);
     world.Draw(&svg, modes[k], 1);  // the vector overlay in the surface's own colour
+  }
+  if (credit != nullptr) {  // the photograph's attribution, on the picture and printed
+    draw.DrawTextBox(credit, 4, image.GetHeight() - 30, Quarnel::BlackColor, Quarnel::WhiteColor);
+    svg.DrawTextBox(credit, 4, image.GetHeight() - 30, Quarnel::BlackColor, Quarnel::WhiteColor);
+    std::printf("photograph: %s\n", credit);
   }
   const std::string png = stem + ".png", vector = stem + ".svg";
   overlay.Save(png.c_str());
@@ -338,16 +344,23 @@ bool ShowGaugesOnPhotographs(const std::string& folder) {
       coin.SetTransitionChoice(GGE_FROM_END);  // the rim: the last edge going outwards
       coin.SetNumFilteringPasses(2);
       coin.Measure(&image);
-      PrintCircle("coin (simplecv_coins, SimpleCV)", coin, "mm");
-      ok = SaveGaugeOverlays(world, image, folder + "/gauges_coin") && ok;
+      PrintCircle("coin", coin, "mm");
+      ok = SaveGaugeOverlays(world, image, folder + "/gauges_coin",
+                             "coins.jpg, SimpleCV sample images,\n(c) 2012 Sight Machine, "
+                             "BSD-3-Clause; converted to grey") &&
+           ok;
     } else {
       ELineGauge sheet;
       SetUpGauge(sheet, &world, "sheet", 1, 0.1f);
       sheet.Set(EPoint(10, 30), 20, 74.6f);
       sheet.SetNumFilteringPasses(2);
       sheet.Measure(&image);
-      PrintLine("sheet edge (boofcv_simple_objects, BoofCV)", sheet, "mm");
-      ok = SaveGaugeOverlays(world, image, folder + "/gauges_paper") && ok;
+      PrintLine("sheet edge", sheet, "mm");
+      ok = SaveGaugeOverlays(world, image, folder + "/gauges_paper",
+                             "Images (c) Peter Abeles, BoofCV-Data "
+                             "(https://github.com/lessthanoptimal/BoofCV-Data),\nCC BY 4.0. "
+                             "Changes: converted to 8-bit grey PGM.") &&
+           ok;
     }
   }
   return ok;

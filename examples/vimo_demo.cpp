@@ -8,6 +8,10 @@
 
 #include "vimo/vimo.h"
 
+#ifndef VIMO_TEST_DATA_DEFAULT
+#define VIMO_TEST_DATA_DEFAULT "../shared/data"
+#endif
+
 namespace {
 
 void ShowGeometry() {
@@ -278,6 +282,155 @@ bool ShowDotGridCalibration(const std::string& folder) {
   return true;
 }
 
+// Measured geometry in world units, and the overlays of a tree of gauges: nominal (with
+// tolerance band) in red, samples in blue, results with labels in green.
+void PrintLine(const char* what, ELineGauge& gauge, const char* unit) {
+  ELine line = gauge.GetMeasuredLine();
+  std::printf("%s: %s, %u/%u samples, centre (%.3f, %.3f) %s, angle %.3f %s, mean distance %.3f\n",
+              what, gauge.GetFound() ? "found" : "not found", gauge.GetNumValidSamples(),
+              gauge.GetNumSamples(), line.GetX(), line.GetY(), unit, line.GetAngle(),
+              EGetAngleUnitName(), gauge.GetAverageDistance());
+}
+
+void PrintCircle(const char* what, ECircleGauge& gauge, const char* unit) {
+  ECircle circle = gauge.GetMeasuredCircle();
+  std::printf("%s: %s, %u/%u samples, centre (%.3f, %.3f) %s, diameter %.3f %s\n", what,
+              gauge.GetFound() ? "found" : "not found", gauge.GetNumValidSamples(),
+              gauge.GetNumSamples(), circle.GetX(), circle.GetY(), unit, circle.GetDiameter(),
+              unit);
+}
+
+bool SaveGaugeOverlays(EWorldShape& world, EImage<EBW8>& image, const std::string& stem,
+                       const char* credit = nullptr) {
+  EImage<EC24> overlay(image.GetWidth(), image.GetHeight());
+  Quarnel::ImageDrawAdapter draw(&overlay);
+  Quarnel::SvgDrawAdapter svg(image.GetWidth(), image.GetHeight());
+  draw.DrawImage(&image, 0, 0, 1.0, Quarnel::DefaultColor);
+  svg.DrawImage(&image, 0, 0, 1.0, Quarnel::DefaultColor);
+  const Quarnel::DrawColor colours[] = {Quarnel::RedColor, Quarnel::BlueColor, {0, 200, 0}};
+  const INS_DRAWING_MODES modes[] = {INS_DRAW_NOMINAL, INS_DRAW_VALID_SAMPLES, INS_DRAW_ACTUAL};
+  for (int k = 0; k < 3; ++k) {
+    draw.SetPenColor(colours[k]);
+    world.Draw(&draw, modes[k], 1);
+    world.Draw(&svg, modes[k], 1);  // the vector overlay in the surface's own colour
+  }
+  if (credit != nullptr) {  // the photograph's attribution, on the picture and printed
+    draw.DrawTextBox(credit, 4, image.GetHeight() - 30, Quarnel::BlackColor, Quarnel::WhiteColor);
+    svg.DrawTextBox(credit, 4, image.GetHeight() - 30, Quarnel::BlackColor, Quarnel::WhiteColor);
+    std::printf("photograph: %s\n", credit);
+  }
+  const std::string png = stem + ".png", vector = stem + ".svg";
+  overlay.Save(png.c_str());
+  svg.Save(vector.c_str());
+  if (EGetError() != E_OK) {
+    std::fprintf(stderr, "vimo_demo: cannot write %s: %s\n", png.c_str(),
+                 EGetErrorText(EGetError()));
+    return false;
+  }
+  std::printf("wrote %s and %s\n", png.c_str(), vector.c_str());
+  return true;
+}
+
+// The measurement settings the demo gives every gauge: its mother, a labelled name, the
+// profiles' half-length and spacing (mm), and the recommended profiles along the image axes.
+template <class Gauge>
+void SetUpGauge(Gauge& gauge, EShape* mother, const char* name, float tolerance, float step) {
+  gauge.Attach(mother);
+  gauge.SetName(name);
+  gauge.SetLabeled(1, 0);
+  gauge.SetTolerance(tolerance, 0);
+  gauge.SetSamplingStep(step);
+  gauge.SetHVConstraint(1);
+}
+
+// A plate with a straight edge 12 mm below the origin and a hole of 20 mm at (25, 10), seen
+// through the tilted camera; measured in a world calibrated from the landmark grid. The hole
+// gauge is a daughter of the edge gauge: it is placed relative to the measured edge.
+bool ShowGaugesOnSyntheticImage(EWorld& camera, const std::string& folder) {
+  std::printf("== gauges on a synthetic image (world units: mm)\n");
+  EImage<EBW8> image(640, 480);
+  for (int y = 0; y < 480; ++y)
+    for (int x = 0; x < 640; ++x) {
+      int bright = 0;
+      for (int k = 0; k < 16; ++k) {  // 4 x 4 sub-pixels
+        EPoint w = camera.SensorToWorld(
+            EPoint(x - 0.375f + 0.25f * (k % 4), y - 0.375f + 0.25f * (k / 4)));
+        float dx = w.GetX() - 25, dy = w.GetY() - 10;
+        bright += w.GetY() > -12 && dx * dx + dy * dy > 100;
+      }
+      image.SetPixel(static_cast<EBW8>(50 + 150 * bright / 16), x, y);
+    }
+  EWorldShape world;
+  world.SetSensorSize(640, 480);
+  AddGridLandmarks(camera, world);
+  world.Calibrate(E_CALIBRATION_SCALED | E_CALIBRATION_ANISOTROPIC | E_CALIBRATION_SKEWED |
+                  E_CALIBRATION_TILTED);
+  ELineGauge edge;
+  SetUpGauge(edge, &world, "edge", 3, 1);
+  edge.Set(EPoint(0, -11.5f), 50, 0);  // nominally 0.5 mm off
+  ECircleGauge hole;
+  SetUpGauge(hole, &edge, "hole", 3, 1);
+  hole.Set(EPoint(25, 21.5f), 20, 0.0f, 1);  // relative to the edge
+  world.Process(&image, 1);
+  PrintLine("edge (true y = -12, angle 0)", edge, "mm");
+  PrintCircle("hole, relative to the edge (true (25, 22), diameter 20)", hole, "mm");
+  EPoint center = edge.LocalToWorld(hole.GetMeasuredCircle().GetCenter());
+  std::printf("hole centre in the world: (%.3f, %.3f) mm (true (25, 10))\n", center.GetX(),
+              center.GetY());
+  return SaveGaugeOverlays(world, image, folder + "/gauges_synthetic");
+}
+
+// A coin and the edge of a sheet of paper in real photographs, in a world of an assumed
+// 10 px/mm, with a profile per pixel of outline.
+bool ShowGaugesOnPhotographs(const std::string& folder) {
+  const char* env = std::getenv("VIMO_TEST_DATA");
+  std::string data = env != nullptr && *env != '\0' ? env : VIMO_TEST_DATA_DEFAULT;
+  std::string coins = data + "/gauge/simplecv_coins.pgm",
+              paper = data + "/gauge/boofcv_simple_objects.pgm";
+  EImage<EBW8> coinImage, paperImage;
+  coinImage.Load(coins.c_str());
+  paperImage.Load(paper.c_str());
+  if (EGetError() != E_OK) {
+    std::printf("== gauges on photographs: skipped (no %s)\n", coins.c_str());
+    EOk();
+    return true;
+  }
+  std::printf("== gauges on photographs (world units: mm at an assumed 10 px/mm)\n");
+  bool ok = true;
+  for (int k = 0; k < 2; ++k) {
+    EImage<EBW8>& image = k == 0 ? coinImage : paperImage;
+    EWorldShape world;
+    world.SetSensorSize(image.GetWidth(), image.GetHeight());
+    world.SetScale(10);
+    world.SetCalibrationModes(E_CALIBRATION_SCALED);
+    if (k == 0) {
+      ECircleGauge coin;
+      SetUpGauge(coin, &world, "coin", 1, 0.1f);
+      coin.Set(EPoint(35.5f, 13.1f), 8.4f, 0.0f, 1);
+      coin.SetTransitionChoice(GGE_FROM_END);  // the rim: the last edge going outwards
+      coin.SetNumFilteringPasses(2);
+      coin.Measure(&image);
+      PrintCircle("coin", coin, "mm");
+      ok = SaveGaugeOverlays(world, image, folder + "/gauges_coin",
+                             "coins.jpg, SimpleCV sample images,\n(c) 2012 Sight Machine, "
+                             "BSD-3-Clause; converted to grey") &&
+           ok;
+    } else {
+      ELineGauge sheet;
+      SetUpGauge(sheet, &world, "sheet", 1, 0.1f);
+      sheet.Set(EPoint(10, 30), 20, 74.6f);
+      sheet.SetNumFilteringPasses(2);
+      sheet.Measure(&image);
+      PrintLine("sheet edge", sheet, "mm");
+      ok = SaveGaugeOverlays(world, image, folder + "/gauges_paper",
+                             "Images (c) Peter Abeles, BoofCV-Data "
+                             "(https://github.com/lessthanoptimal/BoofCV-Data),\nCC BY 4.0. "
+                             "Changes: converted to 8-bit grey PGM.") &&
+           ok;
+    }
+  }
+  return ok;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -290,5 +443,6 @@ int main(int argc, char** argv) {
   if (!ShowShapeTree(camera, photo, folder)) return 1;
   ShowTransition();
   if (!ShowDotGridCalibration(folder)) return 1;
+  if (!ShowGaugesOnSyntheticImage(camera, folder) || !ShowGaugesOnPhotographs(folder)) return 1;
   return DrawOverlay(folder) ? 0 : 1;
 }

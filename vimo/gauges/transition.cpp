@@ -63,15 +63,30 @@ bool ToPixel(float v, bool nearest, int& out) {
 }
 }  // namespace
 
-void ETransition::MeasureToleranceSegment(EROI<EBW8>* roi, EShape* placement, bool nearest) {
-  EPoint org = m_ToleranceSegment.GetOrg(), end = m_ToleranceSegment.GetEnd();
+bool ETransition::SegmentPixels(EShape* placement, EPoint org, EPoint end, bool nearest, int& x0,
+                                int& y0, int& x1, int& y1) {
   if (placement != nullptr) {
     org = placement->LocalToSensor(org);
     end = placement->LocalToSensor(end);
   }
+  return ToPixel(org.GetX(), nearest, x0) && ToPixel(org.GetY(), nearest, y0) &&
+         ToPixel(end.GetX(), nearest, x1) && ToPixel(end.GetY(), nearest, y1);
+}
+
+bool ETransition::ToleranceSegmentPixels(EShape* placement, bool nearest, int& x0, int& y0, int& x1,
+                                         int& y1) {
+  return SegmentPixels(placement, m_ToleranceSegment.GetOrg(), m_ToleranceSegment.GetEnd(), nearest,
+                       x0, y0, x1, y1);
+}
+
+void ETransition::MeasureToleranceSegment(EROI<EBW8>* roi, EShape* placement, bool nearest) {
+  MeasureSegment(roi, placement, m_ToleranceSegment.GetOrg(), m_ToleranceSegment.GetEnd(), nearest);
+}
+
+void ETransition::MeasureSegment(EROI<EBW8>* roi, EShape* placement, EPoint org, EPoint end,
+                                 bool nearest) {
   int x0, y0, x1, y1;
-  if (!ToPixel(org.GetX(), nearest, x0) || !ToPixel(org.GetY(), nearest, y0) ||
-      !ToPixel(end.GetX(), nearest, x1) || !ToPixel(end.GetY(), nearest, y1)) {
+  if (!SegmentPixels(placement, org, end, nearest, x0, y0, x1, y1)) {
     m_Peaks.Empty();
     m_n32SelectedIndex = -1;
     return;

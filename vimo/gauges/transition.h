@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "vimo/core/core.h"
+#include "vimo/drawing/drawadapter.h"
 #include "vimo/gauges/peak.h"
 #include "vimo/geometry/line.h"
 #include "vimo/geometry/point.h"
@@ -99,9 +100,26 @@ class ETransition {
   // or to the nearest integer with halves away from zero when `nearest` is set. Ends that are
   // not finite pixel positions measure nothing and leave no transition selected.
   void MeasureToleranceSegment(EROI<EBW8>* roi, EShape* placement, bool nearest);
+  // The same along the segment from org to end, given in placement's coordinates; the
+  // tolerance segment is left as it is (gauges that lay many profiles compute their ends).
+  void MeasureSegment(EROI<EBW8>* roi, EShape* placement, EPoint org, EPoint end, bool nearest);
+  // The tolerance segment's ends in sensor pixels as MeasureToleranceSegment takes them; false
+  // when they are not finite pixel positions.
+  bool ToleranceSegmentPixels(EShape* placement, bool nearest, int& x0, int& y0, int& x1, int& y1);
+  // The same for the segment from org to end.
+  static bool SegmentPixels(EShape* placement, EPoint org, EPoint end, bool nearest, int& x0,
+                            int& y0, int& x1, int& y1);
   // The selected transition in the gauge's placement coordinates (through placement's
   // SensorToLocal).
   EPoint SelectedPointIn(EShape* placement);
+  // Draws a segment where it is sampled (ends as for MeasureSegment, after the
+  // horizontal/vertical adjustment): a line for a thickness of 1, else the outline of the
+  // summed band. With `pictogram`, a small sign of the transition type at its middle.
+  void DrawSampledSegment(Quarnel::DrawAdapter* adapter, EShape* placement, EPoint org, EPoint end,
+                          bool nearest, bool pictogram);
+  // DrawSampledSegment of the tolerance segment.
+  void DrawToleranceSegment(Quarnel::DrawAdapter* adapter, EShape* placement, bool nearest,
+                            bool pictogram);
   // Derivative of the current profile.
   void DeriveProfile();
   // Peaks of vector beyond [low, high] times the analysis scale.

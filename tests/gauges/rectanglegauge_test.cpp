@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "gauge_images.h"
+#include "test_support.h"
 #include "vimo/vimo.h"
 
 namespace {
@@ -294,6 +295,40 @@ TEST(RectangleGauge, DaughtersFollowTheResultAndDrawingCoversEveryMode) {
       for (int x = 0; x < 200; ++x) lit += overlay.GetPixel(x, y).C0 != 0;
     const bool drawn = mode != 2 && mode != 4 && mode != 7;
     EXPECT_EQ(lit > 0, drawn) << "mode " << mode;
+  }
+}
+
+// The dark squares of a photograph of a printed sheet under uneven light, seen in
+// perspective: each gauge starts on the square's blob (centroid, side from its area, rows at
+// about 23 degrees) and fits it within a pixel or two.
+TEST(RectangleGauge, MeasuresTheSquaresOfAPhotograph) {
+  const std::string path = vimo_test::DataFile("gauge/boofcv_uneven_lighting_squares.pgm");
+  if (path.empty()) GTEST_SKIP() << "no test data";
+  EImage<EBW8> image;
+  image.Load(path.c_str());
+  ASSERT_EQ(EGetError(), E_OK);
+  const double blobs[][3] = {{274.6, 73.4, 26.3},  {339.2, 94.8, 31.2},  {305.6, 146.8, 34.2},
+                             {196.1, 179.5, 32.4}, {267.3, 205.7, 37.1}, {86.8, 211.5, 34.5},
+                             {152.4, 239.8, 37.7}, {225.6, 271.6, 40.9}};
+  for (const auto& b : blobs) {
+    SCOPED_TRACE(b[0]);
+    ERectangleGauge g;
+    g.Set(EPoint(float(b[0]), float(b[1])), float(b[2]), float(b[2]), 23.0f);
+    g.SetSamplingStep(3);
+    g.SetNumFilteringPasses(1);
+    for (ETransition* t :
+         {&g.GetTransitionx(), &g.GetTransitiony(), &g.GetTransitionX(), &g.GetTransitionY()})
+      t->SetTolerance(6, 0);
+    g.Measure(&image);
+    ASSERT_TRUE(g.GetFound());
+    const ERectangle m = g.GetMeasuredRectangle();
+    EXPECT_NEAR(m.GetX(), b[0], 1.5);
+    EXPECT_NEAR(m.GetY(), b[1], 1.5);
+    // A square in perspective: each side within 15 % of the blob's equivalent side.
+    EXPECT_NEAR(m.GetSizeX(), b[2], 0.15 * b[2]);
+    EXPECT_NEAR(m.GetSizeY(), b[2], 0.15 * b[2]);
+    EXPECT_NEAR(m.GetAngle(), 26, 6);
+    EXPECT_LT(g.GetAverageDistance(), 1.2);
   }
 }
 

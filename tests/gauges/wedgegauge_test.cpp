@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "gauge_images.h"
+#include "test_support.h"
 #include "vimo/vimo.h"
 
 namespace {
@@ -219,6 +220,38 @@ TEST(WedgeGauge, MeasuresSyntheticRingsSectorsAndSlices) {
       EXPECT_EQ(lit > 0, mode != 2 && mode != 7) << "mode " << mode;
     }
   }
+}
+
+// The roll of tape of a photograph: bright tape between the dark hole and the dark table.
+// Radial grey-level profiles put its outer edge 106.5 pixels from (472, 337) left, right, up
+// and down, and the hole's edge 72 to 78 pixels out.
+TEST(WedgeGauge, MeasuresTheTapeRollOfAPhotograph) {
+  const std::string path = vimo_test::DataFile("gauge/boofcv_simple_objects.pgm");
+  if (path.empty()) GTEST_SKIP() << "no test data";
+  EImage<EBW8> image;
+  image.Load(path.c_str());
+  ASSERT_EQ(EGetError(), E_OK);
+  EWedgeGauge ring, sector;
+  ring.Set(EPoint(468, 333), 150.0f, 31.0f, 0.0f, 1);
+  // A quarter of the ring by its arcs alone: its angles stay nominal.
+  sector.Set(EPoint(468, 333), 150.0f, 31.0f, 200.0f, 90.0f);
+  sector.SetActiveEdges(0xC00);
+  for (EWedgeGauge* g : {&ring, &sector}) {
+    for (ETransition* t :
+         {&g->GetTransitiona(), &g->GetTransitionr(), &g->GetTransitionA(), &g->GetTransitionR()})
+      t->SetTolerance(12, 0);
+    g->SetNumFilteringPasses(2);
+    g->Measure(&image);
+    ASSERT_TRUE(g->GetFound());
+    const EWedge m = g->GetMeasuredWedge();
+    EXPECT_NEAR(m.GetX(), 472, 2.0);
+    EXPECT_NEAR(m.GetY(), 337, 2.0);
+    EXPECT_NEAR(m.GetOuterRadius(), 106.5, 1.5);
+    EXPECT_NEAR(m.GetInnerRadius(), 75, 3);
+    EXPECT_LT(g->GetAverageDistance(), 1.5);
+  }
+  EXPECT_EQ(sector.GetMeasuredWedge().GetAmplitude(), 90.0f);
+  EXPECT_EQ(ring.GetNumSamples(), 229u);
 }
 
 // Bad steps are refused before they are stored; geometry that cannot be sampled, no image, an

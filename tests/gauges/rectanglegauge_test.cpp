@@ -307,9 +307,11 @@ TEST(RectangleGauge, MeasuresTheSquaresOfAPhotograph) {
   EImage<EBW8> image;
   image.Load(path.c_str());
   ASSERT_EQ(EGetError(), E_OK);
-  const double blobs[][3] = {{274.6, 73.4, 26.3},  {339.2, 94.8, 31.2},  {305.6, 146.8, 34.2},
-                             {196.1, 179.5, 32.4}, {267.3, 205.7, 37.1}, {86.8, 211.5, 34.5},
-                             {152.4, 239.8, 37.7}, {225.6, 271.6, 40.9}};
+  // The twelve squares' blobs: centroid and side of the square of the same area.
+  const double blobs[][3] = {{212.3, 54.7, 25.8},  {273.0, 73.7, 29.8},  {339.5, 94.9, 33.6},
+                             {173.2, 101.7, 27.6}, {236.7, 122.7, 31.9}, {305.7, 146.8, 36.6},
+                             {131.5, 153.8, 32.6}, {196.3, 178.6, 35.6}, {267.5, 206.2, 39.7},
+                             {86.8, 211.6, 35.6},  {152.4, 239.9, 38.9}, {225.5, 271.7, 42.2}};
   for (const auto& b : blobs) {
     SCOPED_TRACE(b[0]);
     ERectangleGauge g;
@@ -324,11 +326,11 @@ TEST(RectangleGauge, MeasuresTheSquaresOfAPhotograph) {
     const ERectangle m = g.GetMeasuredRectangle();
     EXPECT_NEAR(m.GetX(), b[0], 1.5);
     EXPECT_NEAR(m.GetY(), b[1], 1.5);
-    // A square in perspective: each side within 15 % of the blob's equivalent side.
-    EXPECT_NEAR(m.GetSizeX(), b[2], 0.15 * b[2]);
-    EXPECT_NEAR(m.GetSizeY(), b[2], 0.15 * b[2]);
-    EXPECT_NEAR(m.GetAngle(), 26, 6);
-    EXPECT_LT(g.GetAverageDistance(), 1.2);
+    // A square in perspective: each side within 20 % of the blob's equivalent side.
+    EXPECT_NEAR(m.GetSizeX(), b[2], 0.2 * b[2]);
+    EXPECT_NEAR(m.GetSizeY(), b[2], 0.2 * b[2]);
+    EXPECT_NEAR(m.GetAngle(), 27, 5);
+    EXPECT_LT(g.GetAverageDistance(), 1.5);
   }
 }
 

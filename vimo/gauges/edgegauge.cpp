@@ -221,5 +221,13 @@ void EEdgeGauge<Shape, Geometry>::DrawSamples(Quarnel::DrawAdapter* adapter,
   }
 }
 
+template <class Shape, class Geometry>
+void EEdgeGauge<Shape, Geometry>::DrawResultLabel(Quarnel::DrawAdapter* adapter, const char* label,
+                                                  EPoint p) {
+  // The label formats start with the name's line: an empty name leaves a blank line.
+  if (label[0] == '\n') ++label;
+  this->DrawLabel(adapter, label, p);
+}
+
 template class EEdgeGauge<ERectangleShape, ERectangle>;
 template class EEdgeGauge<EWedgeShape, EWedge>;

@@ -97,6 +97,12 @@ class EEdgeGauge : public Shape, public EGauge {
   void DrawBand(Quarnel::DrawAdapter* adapter, EPoint a, EPoint b, float angle, float tolerance);
   void DrawSamples(Quarnel::DrawAdapter* adapter, INS_DRAWING_MODES mode);
   void DrawProfiles(Quarnel::DrawAdapter* adapter, unsigned onlySample);
+  // The result's label at p; the name's line is left out when the gauge is not labelled.
+  void DrawResultLabel(Quarnel::DrawAdapter* adapter, const char* label, EPoint p);
+  // The name a result label carries: the gauge's when labelled, else "".
+  const char* ResultName(char* buffer, unsigned size) const {
+    return this->GetLabeled() ? this->LabelName(buffer, size) : "";
+  }
 
   ETransition m_Transitions[4];  // in edge processing order
   uint32_t m_un32ActiveEdges;

@@ -257,11 +257,10 @@ void ERectangleGauge::DrawMeasured(Quarnel::DrawAdapter* adapter) {
   DrawSegment(adapter, d, c);
   DrawSegment(adapter, c, a);
   char name[kShapeLabelSize], label[kShapeLabelSize];
-  std::snprintf(label, sizeof label, ERectangleShape::GetFormat(),
-                GetLabeled() ? LabelName(name, sizeof name) : "",
+  std::snprintf(label, sizeof label, ERectangleShape::GetFormat(), ResultName(name, sizeof name),
                 static_cast<double>(m_Measured.GetX()), static_cast<double>(m_Measured.GetY()),
                 static_cast<double>(m_Measured.GetAngle()), EGetAngleUnitName(),
                 static_cast<double>(m_Measured.GetSizeX()),
                 static_cast<double>(m_Measured.GetSizeY()));
-  DrawLabel(adapter, label, m_Measured.GetCenter());
+  DrawResultLabel(adapter, label, m_Measured.GetCenter());
 }

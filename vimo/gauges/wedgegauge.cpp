@@ -338,10 +338,10 @@ void EWedgeGauge::DrawMeasured(Quarnel::DrawAdapter* adapter) {
   }
   char name[kShapeLabelSize], label[kShapeLabelSize];
   std::snprintf(label, sizeof label, EWedgeShape::GetFormat(w.GetFullCircle()),
-                GetLabeled() ? LabelName(name, sizeof name) : "", static_cast<double>(w.GetX()),
+                ResultName(name, sizeof name), static_cast<double>(w.GetX()),
                 static_cast<double>(w.GetY()), static_cast<double>(w.GetOrgAngle()),
                 EGetAngleUnitName(), static_cast<double>(w.GetInnerDiameter()),
                 static_cast<double>(w.GetOuterDiameter()), static_cast<double>(w.GetAmplitude()),
                 EGetAngleUnitName());
-  DrawLabel(adapter, label, w.GetCenter());
+  DrawResultLabel(adapter, label, w.GetCenter());
 }

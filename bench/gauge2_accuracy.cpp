@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "../tests/gauges/gauge_images.h"
+#include "gauge_images.h"
 #include "vimo/vimo.h"
 
 namespace {

@@ -7,7 +7,7 @@
 
 #include <random>
 
-#include "../tests/gauges/gauge_images.h"
+#include "gauge_images.h"
 #include "vimo/vimo.h"
 
 namespace {
@@ -34,13 +34,7 @@ void Run(benchmark::State& state, Gauge& gauge, EImage<EBW8>& image) {
 
 // A world of 2 pixels per unit centred on the image, or none.
 void Place(EWorldShape& root, EShape& gauge, bool world) {
-  root.SetSensorSize(256, 256);
-  if (world) {
-    root.SetCenter(128, 128);
-    root.SetScale(2);
-    root.SetRatio(1);
-    root.SetCalibrationModes(E_CALIBRATION_SCALED);
-  }
+  gauge_images::ScaleWorld(root, 256, 256, world ? 2 : 0);
   gauge.Attach(&root);
 }
 

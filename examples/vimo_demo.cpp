@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "../tests/gauges/gauge_images.h"
+#include "../bench/gauge_images.h"
 #include "vimo/vimo.h"
 
 namespace {
@@ -262,22 +262,13 @@ void SetTolerances(std::vector<ETransition*> transitions, float tolerance) {
 bool ShowRectangleAndWedgeGauges(const std::string& folder) {
   std::printf("== rectangle and wedge gauges\n");
   EWorldShape world;
-  world.SetSensorSize(320, 240);
-  world.SetCenter(160, 120);
-  world.SetScale(2);
-  world.SetRatio(1);
-  world.SetCalibrationModes(E_CALIBRATION_SCALED);
+  gauge_images::ScaleWorld(world, 320, 240, 2);
   const double pi = gauge_images::kPi;
   const gauge_images::Rectangle bar{-35, 4, 25, 15, 22 * pi / 180};
   const gauge_images::Sector arc{40, -5, 10, 20, 30 * pi / 180, 100 * pi / 180};
   std::mt19937 rng(5);
-  EImage<EBW8> scene = gauge_images::Render(
-      320, 240,
-      [&](double x, double y) {
-        const EPoint w = world.SensorToWorld(EPoint(float(x), float(y)));
-        return bar(w.GetX(), w.GetY()) || arc(w.GetX(), w.GetY());
-      },
-      60, 170, 1.0, 2.0, &rng);
+  EImage<EBW8> scene = gauge_images::RenderInWorld(
+      world, [&](double x, double y) { return bar(x, y) || arc(x, y); }, 60, 170, 1.0, 2.0, &rng);
   ERectangleGauge box;
   box.Attach(&world);
   box.Set(EPoint(-34, 5), 52, 29, 20);  // placed 1 mm and 2 degrees off

@@ -1,7 +1,8 @@
-// Synthetic images of rectangles, rings and sectors with known outlines, for the gauge tests,
-// benchmarks and accuracy program: exact area coverage, a Gaussian blur and Gaussian noise.
-#ifndef VIMO_TESTS_GAUGES_GAUGE_IMAGES_H
-#define VIMO_TESTS_GAUGES_GAUGE_IMAGES_H
+// Synthetic images of rectangles, rings and sectors with known outlines, for the gauge
+// benchmarks, accuracy program, tests and demo: exact area coverage, a Gaussian blur and
+// Gaussian noise, in pixels or through a scaled world.
+#ifndef VIMO_BENCH_GAUGE_IMAGES_H
+#define VIMO_BENCH_GAUGE_IMAGES_H
 
 #include <algorithm>
 #include <cmath>
@@ -9,6 +10,7 @@
 #include <random>
 #include <vector>
 
+#include "vimo/calibration/worldshape.h"
 #include "vimo/core/core.h"
 
 namespace gauge_images {
@@ -94,6 +96,30 @@ inline EImage<EBW8> Render(int width, int height, const std::function<bool(doubl
       image.SetPixel(static_cast<EBW8>(std::min(255.0, std::max(0.0, std::round(v)))), x, y);
     }
   return image;
+}
+
+// Makes world a scaled calibration of `scale` sensor pixels per unit with the world origin at
+// sensor (cx, cy); a scale of 0 leaves the identity.
+inline void ScaleWorld(EWorldShape& world, int width, int height, double scale) {
+  world.SetSensorSize(width, height);
+  if (scale <= 0) return;
+  world.SetCenter(0.5f * width, 0.5f * height);
+  world.SetScale(static_cast<float>(scale));
+  world.SetRatio(1);
+  world.SetCalibrationModes(E_CALIBRATION_SCALED);
+}
+
+// Render of a region given in the world's units, seen through its calibration.
+inline EImage<EBW8> RenderInWorld(EWorldShape& world, const std::function<bool(double, double)>& in,
+                                  double outside, double inside, double sigma, double noise = 0,
+                                  std::mt19937* rng = nullptr) {
+  return Render(
+      world.GetSensorWidth(), world.GetSensorHeight(),
+      [&](double x, double y) {
+        const EPoint w = world.SensorToWorld(EPoint(static_cast<float>(x), static_cast<float>(y)));
+        return in(w.GetX(), w.GetY());
+      },
+      outside, inside, sigma, noise, rng);
 }
 
 }  // namespace gauge_images

@@ -5,8 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "vimo/vimo.h"
+#include "../bench/gauge_images.h"
 
 #ifndef VIMO_TEST_DATA_DEFAULT
 #define VIMO_TEST_DATA_DEFAULT "../shared/data"
@@ -431,6 +433,133 @@ bool ShowGaugesOnPhotographs(const std::string& folder) {
   }
   return ok;
 }
+// Draws gauges over a grey image (nominal bands grey, valid samples blue, results red) and
+// saves the overlay.
+bool SaveGaugeOverlay(EImage<EBW8>& image, const std::vector<EShape*>& gauges,
+                      const std::string& path) {
+  EImage<EC24> overlay(image.GetWidth(), image.GetHeight());
+  Quarnel::ImageDrawAdapter draw(&overlay);
+  draw.DrawImage(&image, 0, 0, 1.0, Quarnel::DefaultColor);
+  const struct {
+    INS_DRAWING_MODES mode;
+    Quarnel::DrawColor color;
+  } layers[] = {{INS_DRAW_NOMINAL, Quarnel::GreyColor},
+                {INS_DRAW_VALID_SAMPLES, Quarnel::DrawColor{80, 160, 255}},
+                {INS_DRAW_ACTUAL, Quarnel::RedColor}};
+  for (const auto& layer : layers) {
+    draw.SetPenColor(layer.color);
+    for (EShape* gauge : gauges) gauge->Draw(&draw, layer.mode, 0);
+  }
+  overlay.Save(path.c_str());
+  if (EGetError() != E_OK) {
+    std::fprintf(stderr, "vimo_demo: cannot write %s: %s\n", path.c_str(),
+                 EGetErrorText(EGetError()));
+    return false;
+  }
+  std::printf("wrote %s\n", path.c_str());
+  return true;
+}
+
+void PrintRectangle(const char* what, const ERectangle& r) {
+  std::printf("%s: centre (%.2f, %.2f), %.2f x %.2f, angle %.2f deg\n", what, r.GetX(), r.GetY(),
+              r.GetSizeX(), r.GetSizeY(), r.GetAngle());
+}
+
+void PrintWedge(const char* what, const EWedge& w) {
+  std::printf("%s: centre (%.2f, %.2f), radii %.2f to %.2f, from %.2f deg over %.2f deg\n", what,
+              w.GetX(), w.GetY(), w.GetInnerRadius(), w.GetOuterRadius(), w.GetOrgAngle(),
+              w.GetAmplitude());
+}
+
+void SetTolerances(std::vector<ETransition*> transitions, float tolerance) {
+  for (ETransition* t : transitions) t->SetTolerance(tolerance, 0);
+}
+
+// Rectangle and wedge gauges: a rotated rectangle and a ring sector in millimetres on a
+// synthetic image seen through a world of 2 pixels per millimetre (blur 1 pixel, noise 2 grey
+// levels), then the squares and the roll of tape of two photographs.
+bool ShowRectangleAndWedgeGauges(const std::string& folder) {
+  std::printf("== rectangle and wedge gauges\n");
+  EWorldShape world;
+  gauge_images::ScaleWorld(world, 320, 240, 2);
+  const double pi = gauge_images::kPi;
+  const gauge_images::Rectangle bar{-35, 4, 25, 15, 22 * pi / 180};
+  const gauge_images::Sector arc{40, -5, 10, 20, 30 * pi / 180, 100 * pi / 180};
+  std::mt19937 rng(5);
+  EImage<EBW8> scene = gauge_images::RenderInWorld(
+      world, [&](double x, double y) { return bar(x, y) || arc(x, y); }, 60, 170, 1.0, 2.0, &rng);
+  ERectangleGauge box;
+  box.Attach(&world);
+  box.Set(EPoint(-34, 5), 52, 29, 20);  // placed 1 mm and 2 degrees off
+  SetTolerances(
+      {&box.GetTransitionx(), &box.GetTransitiony(), &box.GetTransitionX(), &box.GetTransitionY()},
+      4);
+  box.SetSamplingStep(2);
+  box.SetNumFilteringPasses(1);
+  EWedgeGauge sector;
+  sector.Attach(&world);
+  sector.Set(EPoint(41, -4), 20.0f, 10.0f, 32.0f, 97.0f);
+  SetTolerances({&sector.GetTransitiona(), &sector.GetTransitionr(), &sector.GetTransitionA(),
+                 &sector.GetTransitionR()},
+                4);
+  sector.SetSamplingStep(2);
+  world.Process(&scene, 1);  // measures every active gauge of the tree
+  PrintRectangle("rectangle, truth (mm)", ERectangle(EPoint(-35, 4), 50, 30, 22));
+  PrintRectangle("rectangle, measured", box.GetMeasuredRectangle());
+  PrintWedge("sector, truth (mm)", EWedge(EPoint(40, -5), 20.0f, 10.0f, 30.0f, 100.0f));
+  PrintWedge("sector, measured", sector.GetMeasuredWedge());
+  if (!SaveGaugeOverlay(scene, {&box, &sector}, folder + "/gauges_synthetic.png")) return false;
+
+  const char* env = std::getenv("VIMO_TEST_DATA");
+  const std::string data = std::string(env != nullptr && *env != '\0' ? env : "../shared/data");
+  EImage<EBW8> squares, objects;
+  squares.Load((data + "/gauge/boofcv_uneven_lighting_squares.pgm").c_str());
+  objects.Load((data + "/gauge/boofcv_simple_objects.pgm").c_str());
+  if (EGetError() != E_OK) {
+    EOk();
+    std::printf("no photographs in %s: skipped\n", data.c_str());
+    return true;
+  }
+  // Printed squares in perspective under uneven light: each gauge starts on a rough guess.
+  const float guesses[][3] = {{212, 55, 26},  {273, 74, 30},  {340, 95, 34},  {173, 102, 28},
+                              {237, 123, 32}, {306, 147, 37}, {132, 154, 33}, {196, 179, 36},
+                              {268, 206, 40}, {87, 212, 36},  {152, 240, 39}, {226, 272, 42}};
+  std::vector<ERectangleGauge> gauges(12);
+  std::vector<EShape*> drawn;
+  unsigned found = 0;
+  for (size_t i = 0; i < gauges.size(); ++i) {
+    ERectangleGauge& g = gauges[i];
+    g.Set(EPoint(guesses[i][0], guesses[i][1]), guesses[i][2], guesses[i][2], 23);
+    g.SetSamplingStep(3);
+    g.SetNumFilteringPasses(1);
+    SetTolerances(
+        {&g.GetTransitionx(), &g.GetTransitiony(), &g.GetTransitionX(), &g.GetTransitionY()}, 6);
+    g.Measure(&squares);
+    found += g.GetFound();
+    drawn.push_back(&g);
+  }
+  std::printf("squares: %u of %zu found\n", found, gauges.size());
+  PrintRectangle("largest square (px)", gauges.back().GetMeasuredRectangle());
+  if (!SaveGaugeOverlay(squares, drawn, folder + "/gauges_squares.png")) return false;
+  // The roll of tape: the whole ring, and a quarter of it by its arcs alone.
+  EWedgeGauge ring, quarter;
+  ring.Set(EPoint(468, 333), 150.0f, 31.0f, 0.0f, 1);
+  quarter.Set(EPoint(468, 333), 150.0f, 31.0f, 200.0f, 90.0f);
+  quarter.SetActiveEdges(0xC00);
+  for (EWedgeGauge* g : {&ring, &quarter}) {
+    SetTolerances(
+        {&g->GetTransitiona(), &g->GetTransitionr(), &g->GetTransitionA(), &g->GetTransitionR()},
+        12);
+    g->SetNumFilteringPasses(2);
+    g->Measure(&objects);
+  }
+  PrintWedge("tape roll (px)", ring.GetMeasuredWedge());
+  PrintWedge("quarter of it", quarter.GetMeasuredWedge());
+  if (!SaveGaugeOverlay(objects, {&ring, &quarter}, folder + "/gauges_tape.png")) return false;
+  std::printf("photographs: Images (c) Peter Abeles, BoofCV-Data, CC BY 4.0; converted to grey\n");
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -444,5 +573,6 @@ int main(int argc, char** argv) {
   ShowTransition();
   if (!ShowDotGridCalibration(folder)) return 1;
   if (!ShowGaugesOnSyntheticImage(camera, folder) || !ShowGaugesOnPhotographs(folder)) return 1;
-  return DrawOverlay(folder) ? 0 : 1;
+  if (!DrawOverlay(folder)) return 1;
+  return ShowRectangleAndWedgeGauges(folder) ? 0 : 1;
 }

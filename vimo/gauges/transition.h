@@ -161,6 +161,8 @@ class ETransition {
   // The gauges that hold transitions as members measure and persist through them.
   friend class ERectangleGauge;
   friend class EWedgeGauge;
+  template <class, class>
+  friend class EEdgeGauge;
   friend struct ETransitionTestAccess;
 
   void AnalyseLimits(bool onProfile, int64_t low, int64_t high);

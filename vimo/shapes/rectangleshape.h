@@ -77,9 +77,11 @@ class ERectangleShape : public ERectangle, public EShape {
 
   unsigned m_un32NumRows;
 
- private:
-  // The geometry and this class's own fields, shared by CopyTo and New.
+ protected:
+  // The geometry and this class's own fields, shared by CopyTo and New (and the gauges' New).
   void CopyOwnFields(ERectangleShape* dst) const;
+
+ private:
   template <class T>
   void SetupMaskOf(EROI<T>* roi, const char* trace);
 

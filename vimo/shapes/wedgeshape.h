@@ -82,9 +82,11 @@ class EWedgeShape : public EWedge, public EShape {
   float m_f32EndHandleAngle;
   unsigned m_un32NumRows;
 
- private:
-  // The geometry and this class's own fields, shared by CopyTo and New.
+ protected:
+  // The geometry and this class's own fields, shared by CopyTo and New (and the gauges' New).
   void CopyOwnFields(EWedgeShape* dst) const;
+
+ private:
   static EShapeLabelFormat s_Format;
 };
 

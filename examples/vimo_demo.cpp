@@ -508,7 +508,7 @@ bool ShowRectangleAndWedgeGauges(const std::string& folder) {
   PrintRectangle("rectangle, measured", box.GetMeasuredRectangle());
   PrintWedge("sector, truth (mm)", EWedge(EPoint(40, -5), 20.0f, 10.0f, 30.0f, 100.0f));
   PrintWedge("sector, measured", sector.GetMeasuredWedge());
-  if (!SaveGaugeOverlay(scene, {&box, &sector}, folder + "/gauges_synthetic.png")) return false;
+  if (!SaveGaugeOverlay(scene, {&box, &sector}, folder + "/gauges_rectangle_wedge.png")) return false;
 
   const char* env = std::getenv("VIMO_TEST_DATA");
   const std::string data = std::string(env != nullptr && *env != '\0' ? env : "../shared/data");

@@ -348,12 +348,6 @@ void ECircleGauge::Draw(Quarnel::DrawAdapter* adapter, INS_DRAWING_MODES mode, i
   });
 }
 
-// The tolerance handles come with pointer interaction; until then the circle shape's
-// behaviour.
-int ECircleGauge::HitTest(int daughters) { return ECircleShape::HitTest(daughters); }
-
-void ECircleGauge::Drag(int x, int y) { ECircleShape::Drag(x, y); }
-
 // The gauge record comes with the shape file format; until then the shape's.
 void ECircleGauge::Serialize(FILE* stream, int mode, unsigned version, int daughters) {
   EShape::Serialize(stream, mode, version, daughters);

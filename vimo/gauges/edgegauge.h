@@ -33,10 +33,13 @@ class EEdgeGauge : public Shape, public EGauge {
   // selected sample where the gauge has one, 5, 6 and 8 the skipped, valid and filtered-out
   // samples.
   void Draw(Quarnel::DrawAdapter* adapter, INS_DRAWING_MODES mode, int daughters) override;
-  // Pointer interaction and the records come with their own modules; until then the gauge
-  // behaves as its shape does.
-  int HitTest(int daughters) override { return Shape::HitTest(daughters); }
-  void Drag(int x, int y) override { Shape::Drag(x, y); }
+  // The shape's handles, then two tolerance handles (0xC to 0x13, a pair per edge in the
+  // gauge's handle order) on either side of each edge that offers them, then the daughters.
+  int HitTest(int daughters) override;
+  // A tolerance handle sets the dragged edge's tolerance to the pointer's distance from it, and
+  // the same on the other edges that take a common tolerance; any other handle drags the
+  // shape. Either way each tolerance is then kept within its edge's limit.
+  void Drag(int x, int y) override;
 
  protected:
   template <class... ShapeArgs>
@@ -69,6 +72,15 @@ class EEdgeGauge : public Shape, public EGauge {
   virtual void DrawNominalBands(Quarnel::DrawAdapter* adapter) = 0;
   virtual void DrawMeasured(Quarnel::DrawAdapter* adapter) = 0;
   virtual unsigned SelectedSample() const { return 0xFFFFFFFFu; }
+  // Tolerance handles: the edge whose pair comes k-th, whether edge e offers its pair, the two
+  // handle points (mother's coordinates), the pointer's distance from the nominal edge, the
+  // largest tolerance the edge takes, and whether it takes a tolerance dragged on another edge.
+  virtual unsigned HandleEdge(unsigned k) const { return k; }
+  virtual bool OffersToleranceHandles(unsigned e) const { return EdgeActive(e); }
+  virtual void ToleranceHandles(unsigned e, EPoint& first, EPoint& second) const = 0;
+  virtual float DistanceToEdge(unsigned e, EPoint p) const = 0;
+  virtual float ToleranceLimit(unsigned e) const = 0;
+  virtual bool TakesCommonTolerance(unsigned e) const { return EdgeActive(e); }
 
   Geometry MeasuredOrNominal() const {
     return this->GetFound() ? m_Measured : static_cast<const Geometry&>(*this);

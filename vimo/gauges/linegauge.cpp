@@ -348,11 +348,6 @@ void ELineGauge::Draw(Quarnel::DrawAdapter* adapter, INS_DRAWING_MODES mode, int
   });
 }
 
-// The tolerance handles come with pointer interaction; until then the line shape's behaviour.
-int ELineGauge::HitTest(int daughters) { return ELineShape::HitTest(daughters); }
-
-void ELineGauge::Drag(int x, int y) { ELineShape::Drag(x, y); }
-
 // The gauge record comes with the shape file format; until then the shape's.
 void ELineGauge::Serialize(FILE* stream, int mode, unsigned version, int daughters) {
   EShape::Serialize(stream, mode, version, daughters);

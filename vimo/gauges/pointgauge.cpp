@@ -165,11 +165,6 @@ void EPointGauge::Draw(Quarnel::DrawAdapter* adapter, INS_DRAWING_MODES mode, in
   EShape::Draw(adapter, mode, daughters);
 }
 
-// The segment handles come with pointer interaction; until then the point shape's behaviour.
-int EPointGauge::HitTest(int daughters) { return EPointShape::HitTest(daughters); }
-
-void EPointGauge::Drag(int x, int y) { EPointShape::Drag(x, y); }
-
 // The gauge record comes with the shape file format; until then the shape's.
 void EPointGauge::Serialize(FILE* stream, int mode, unsigned version, int daughters) {
   EShape::Serialize(stream, mode, version, daughters);

@@ -76,6 +76,9 @@ class ERectangleGauge : public EEdgeGauge<ERectangleShape, ERectangle> {
   unsigned GetSignature() override { return 0x63052345u; }
 
  private:
+  void ToleranceHandles(unsigned e, EPoint& first, EPoint& second) const override;
+  float DistanceToEdge(unsigned e, EPoint p) const override;
+  float ToleranceLimit(unsigned e) const override;
   enum { kEdgex = 0, kEdgey = 1, kEdgeX = 2, kEdgeY = 3 };
 
   unsigned EdgeSamples(unsigned edge) const;

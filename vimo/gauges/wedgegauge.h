@@ -85,6 +85,14 @@ class EWedgeGauge : public EEdgeGauge<EWedgeShape, EWedge> {
   void DrawNominalBands(Quarnel::DrawAdapter* adapter) override;
   void DrawMeasured(Quarnel::DrawAdapter* adapter) override;
   unsigned SelectedSample() const override { return m_un32SelectedSample; }
+  // Handle pairs in the order a, A, r, R, on every edge that exists, active or not; a
+  // dragged tolerance goes to every active edge that exists.
+  unsigned HandleEdge(unsigned k) const override;
+  bool OffersToleranceHandles(unsigned e) const override { return EdgeExists(e); }
+  bool TakesCommonTolerance(unsigned e) const override { return EdgeActive(e) && EdgeExists(e); }
+  void ToleranceHandles(unsigned e, EPoint& first, EPoint& second) const override;
+  float DistanceToEdge(unsigned e, EPoint p) const override;
+  float ToleranceLimit(unsigned e) const override;
 
   uint32_t m_un32SelectedSample;
 };

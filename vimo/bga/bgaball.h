@@ -131,6 +131,7 @@ class EBGABall : public ECircleShape, public EBGAFigureStatistics {
 
  protected:
   unsigned GetSignature() override { return 0x59041845u; }
+  using ECircleShape::Serialize;
   // Record: version byte 2, the circle shape record, the diagnostics, the diameter correction.
   void Serialize(FILE* stream, int mode, unsigned version, int daughters) override;
   void Serialize(ESerializer* serializer, unsigned version, int daughters) override {

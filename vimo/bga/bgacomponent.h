@@ -29,6 +29,7 @@ class EBGAArray : public ERectangleShape {
 
  protected:
   unsigned GetSignature() override { return 0x58041945u; }
+  using ERectangleShape::Serialize;
   // Record: version byte 2, the rectangle shape record, the staggered flag and the two
   // inverse-numbering flags.
   void Serialize(FILE* stream, int mode, unsigned version, int daughters) override;
@@ -74,6 +75,7 @@ class EBGAComponent : public ERectangleShape, public EBGAFigureStatistics {
 
  protected:
   unsigned GetSignature() override { return 0x61042045u; }
+  using ERectangleShape::Serialize;
   // Record: version byte 1, the rectangle shape record; the nominal centre then becomes the
   // shape's centre.
   void Serialize(FILE* stream, int mode, unsigned version, int daughters) override;

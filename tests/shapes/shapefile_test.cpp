@@ -238,14 +238,14 @@ TEST(ShapeFile, HeaderChecksInOrder) {
     EXPECT_EQ(shape.GetX(), c.code == E_OK ? 3.0f : 1.0f);
   }
   // The serializer forms throw the same codes.
-  Bytes wrong = Header(0x15, 4, 0x8);
+  Bytes wrong = Header(0x14, 4, 0x4);
   EMemSerializer reader(wrong.b.data(), wrong.b.size());
-  EPointShape point;
+  ELineShape line;
   try {
-    point.Load(&reader, 1);
+    line.Load(&reader, 1);
     ADD_FAILURE() << "no exception";
   } catch (const Quarnel::Vexlor::Exception& e) {
-    EXPECT_EQ(e.GetCode(), E_ERROR_FILE_IS_LINE_SHAPE);
+    EXPECT_EQ(e.GetCode(), E_ERROR_FILE_IS_POINT_SHAPE);
   }
 }
 

@@ -41,7 +41,8 @@ Measurement MeasureBall(EImage<EBW8>& image, EPoint nominal, float window) {
   const double mean = 0.5 * (vxx + vyy),
                spread = std::sqrt(0.25 * (vxx - vyy) * (vxx - vyy) + vxy * vxy);
   const double circularity = mean + spread > 0 ? (mean - spread) / (mean + spread) : 0;
-  return {true, EPoint(float(cx), float(cy)), float(2 * std::sqrt(n / 3.14159265358979)), float(circularity)};
+  return {true, EPoint(float(cx), float(cy)), float(2 * std::sqrt(n / 3.14159265358979)),
+          float(circularity)};
 }
 
 // Paints a bright disc of the given radius at a sensor position.

@@ -2,6 +2,9 @@
 #ifndef VIMO_VIMO_H
 #define VIMO_VIMO_H
 
+#include "vimo/bga/bga.h"
+#include "vimo/bga/bgaball.h"
+#include "vimo/bga/bgacomponent.h"
 #include "vimo/calibration/vexlor_delaunaytriangulation.h"
 #include "vimo/calibration/world.h"
 #include "vimo/calibration/worldshape.h"

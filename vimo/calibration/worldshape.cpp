@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "vimo/shapes/shaperecord.h"
+
 using Quarnel::DrawAdapter;
 
 namespace {
@@ -348,4 +350,35 @@ void EWorldShape::DrawWorldArc(DrawAdapter* adapter, EPoint center, float radius
     HalveCircle(adapter, center, radius, angle0, x0, y0, angle1, x1, y1);
   else
     HalveArc(adapter, center, radius, angle0, x0, y0, angle1, x1, y1);
+}
+
+void EWorldShape::Serialize(FILE* stream, int mode, unsigned version, int daughters) {
+  const char* trace = "EWorldShape::Serialize";
+  uint8_t stored;
+  if (!vimo_detail::RecordVersion(stream, mode, 2, stored, trace)) return;
+  EWorld::Serialize(stream, mode, version);
+  if (!vimo_detail::RecordStep(trace)) return;
+  if (version > 1) {
+    EShape::Serialize(stream, mode, version, daughters);
+    if (!vimo_detail::RecordStep(trace)) return;
+  }
+  float view[4] = {m_f32ZoomX, m_f32ZoomY, m_f32PanX, m_f32PanY};
+  if (mode == 0 && stored < 2) {
+    view[0] = view[1] = 1;
+    view[2] = view[3] = 0;
+  } else {
+    for (float& field : view)
+      if (!vimo_detail::RecordTransfer(stream, mode, &field, 4)) return ETraceError(trace);
+  }
+  if (mode != 0) return;
+  // A zero or non-finite zoom would make the display mapping singular: refused as SetZoom
+  // refuses it, and the view stays as it was.
+  if (!(std::isfinite(view[0]) && std::isfinite(view[1])) || view[0] == 0 || view[1] == 0) {
+    ESetError(E_ERROR_INVALID_PARAMETER);
+    return ETraceError(trace);
+  }
+  m_f32ZoomX = view[0];
+  m_f32ZoomY = view[1];
+  m_f32PanX = view[2];
+  m_f32PanY = view[3];
 }

@@ -79,6 +79,13 @@ class EWorldShape : public EWorld, public EShape {
 
  protected:
   unsigned GetSignature() override { return 0x57041645u; }
+  using EWorld::Serialize;  // the geometry record, beside the shape record
+  // Record: version byte 2, the world record, the EShape record (in files of version 2 and
+  // later), zoom X, zoom Y, pan X, pan Y.
+  void Serialize(FILE* stream, int mode, unsigned version, int daughters) override;
+  void Serialize(ESerializer* serializer, unsigned version, int daughters) override {
+    SerializeThroughStream(serializer, version, daughters);
+  }
 
  private:
   // The geometry and this class's own fields, shared by CopyTo and New.

@@ -66,6 +66,12 @@ class ECircleShape : public ECircle, public EShape {
 
  protected:
   unsigned GetSignature() override { return 0x50041145u; }
+  using ECircle::Serialize;  // the geometry record, beside the shape record
+  // Record: version byte 1, the ECircle record, the EShape record.
+  void Serialize(FILE* stream, int mode, unsigned version, int daughters) override;
+  void Serialize(ESerializer* serializer, unsigned version, int daughters) override {
+    SerializeThroughStream(serializer, version, daughters);
+  }
   // Handle angles for the direction-flag forms: pi and 2pi about the centre, 2pi/3 and 4pi/3
   // when dragging against a fixed point.
   void PlaceHandlesFull();

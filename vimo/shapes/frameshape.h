@@ -54,6 +54,12 @@ class EFrameShape : public EFrame, public EShape {
 
  protected:
   unsigned GetSignature() override { return 0x53041245u; }
+  using EFrame::Serialize;  // the geometry record, beside the shape record
+  // Record: version byte 1, the EFrame record, the EShape record, the two sizes.
+  void Serialize(FILE* stream, int mode, unsigned version, int daughters) override;
+  void Serialize(ESerializer* serializer, unsigned version, int daughters) override {
+    SerializeThroughStream(serializer, version, daughters);
+  }
 
   float m_f32SizeX;
   float m_f32SizeY;

@@ -45,6 +45,12 @@ class ELineShape : public ELine, public EShape {
 
  protected:
   unsigned GetSignature() override { return 0x54041545u; }
+  using ELine::Serialize;  // the geometry record, beside the shape record
+  // Record: version byte 1, the ELine record, the EShape record.
+  void Serialize(FILE* stream, int mode, unsigned version, int daughters) override;
+  void Serialize(ESerializer* serializer, unsigned version, int daughters) override {
+    SerializeThroughStream(serializer, version, daughters);
+  }
 
  private:
   // The geometry and this class's own fields, shared by CopyTo and New.

@@ -45,6 +45,11 @@ class EPointShape : public EFrame, public EShape {
 
  protected:
   unsigned GetSignature() override { return 0x55041445u; }
+  using EFrame::Serialize;  // the geometry record, beside the shape record
+  // Record: version byte 1, the EFrame record, the EShape record. The stream form reports
+  // through the error state; the serializer form throws.
+  void Serialize(FILE* stream, int mode, unsigned version, int daughters) override;
+  void Serialize(ESerializer* serializer, unsigned version, int daughters) override;
 
  private:
   // The geometry and this class's own fields, shared by CopyTo and New.

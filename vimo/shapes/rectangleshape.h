@@ -74,6 +74,12 @@ class ERectangleShape : public ERectangle, public EShape {
 
  protected:
   unsigned GetSignature() override { return 0x52041345u; }
+  using ERectangle::Serialize;  // the geometry record, beside the shape record
+  // Record: version byte 1, the ERectangle record, the EShape record, the row count.
+  void Serialize(FILE* stream, int mode, unsigned version, int daughters) override;
+  void Serialize(ESerializer* serializer, unsigned version, int daughters) override {
+    SerializeThroughStream(serializer, version, daughters);
+  }
 
   unsigned m_un32NumRows;
 

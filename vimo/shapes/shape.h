@@ -241,6 +241,16 @@ class EShape {
   void Dump(int daughters);
   void Dump(FILE* stream, int daughters);
 
+  // Shape files: the shape, with its subtree when daughters is non-zero, written to a file or
+  // a serializer, and read back into a shape of the same class. The path forms report through
+  // the error state and never throw; the serializer forms throw Quarnel::Vexlor::Exception.
+  void Save(const char* path, int daughters);
+  void Save(const unsigned short* path, int daughters);
+  void Save(ESerializer* serializer, int daughters);
+  void Load(const char* path, int daughters);
+  void Load(const unsigned short* path, int daughters);
+  void Load(ESerializer* serializer, int daughters);
+
   // Diagnostic: aborts with a message when the table invariants do not hold for this shape's
   // table and its link to its mother.
   void CheckInvariants() const;
@@ -251,8 +261,20 @@ class EShape {
   EShape& operator=(const EShape&) = delete;
 
   virtual unsigned GetSignature() = 0;
+  // The EShape record (dragging mode, name, flags, daughters). The stream form (mode non-zero
+  // writes) reports through the error state; the serializer form throws.
   virtual void Serialize(FILE* stream, int mode, unsigned version, int daughters);
   virtual void Serialize(ESerializer* serializer, unsigned version, int daughters);
+  // The serializer form of a class whose record works on a file stream: runs the stream form
+  // on the stream and direction of a file-stream serializer (any other serializer throws
+  // 1111) and throws the error the stream form reports.
+  void SerializeThroughStream(ESerializer* serializer, unsigned version, int daughters);
+  // The common start of the concrete classes' stream records: version byte 1, the geometry
+  // record that `geometry` runs (reporting through the error state), the EShape record. False,
+  // traced with `trace`, at the first failure. Defined in shaperecord.h.
+  template <class GeometryRecord>
+  bool SerializeShapeRecord(FILE* stream, int mode, unsigned version, int daughters,
+                            GeometryRecord geometry, const char* trace);
 
   int Flag(unsigned mask) const { return (m_un32Behavior & mask) != 0; }
   void SetFlag(unsigned mask, int value, int daughters);
@@ -355,6 +377,13 @@ class EShape {
   void FallBackToVimoWorld();
   void ReleaseName();
   void CheckLinks() const;
+  // Shape file helpers (shapefile.cpp).
+  void TransferFile(FILE* file, int writing, int daughters, const char* trace);
+  void WriteShapeRecord(ESerializer* serializer, unsigned version, int daughters);
+  void ReadShapeRecord(ESerializer* serializer, unsigned version, int daughters);
+  void ReadDaughters(ESerializer* serializer, unsigned version, unsigned slots, bool indexed);
+  void SkipDaughters(ESerializer* serializer, unsigned version, unsigned slots);
+  bool GrowIndexedTable(unsigned slots);
 
   bool m_bUnicodeName;
 };

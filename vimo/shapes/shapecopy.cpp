@@ -340,15 +340,3 @@ void EShape::Closest() {
   for (unsigned i = 0; i < count; ++i)
     if (m_ppDaughter[i] != nullptr) m_ppDaughter[i]->Closest();
 }
-
-// The shape records are written by the persistence module; until a class provides them these
-// report that nothing was transferred.
-void EShape::Serialize(FILE*, int, unsigned, int) {
-  ESetError(E_ERROR_INVALID_PARAMETER);
-  ETraceError("EShape::Serialize");
-}
-
-void EShape::Serialize(ESerializer*, unsigned, int) {
-  ESetError(E_ERROR_INVALID_PARAMETER);
-  ETraceError("EShape::Serialize");
-}

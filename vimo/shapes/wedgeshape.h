@@ -75,6 +75,12 @@ class EWedgeShape : public EWedge, public EShape {
 
  protected:
   unsigned GetSignature() override { return 0x56041745u; }
+  using EWedge::Serialize;  // the geometry record, beside the shape record
+  // Record: version byte 1, the EWedge record, the EShape record, the row count.
+  void Serialize(FILE* stream, int mode, unsigned version, int daughters) override;
+  void Serialize(ESerializer* serializer, unsigned version, int daughters) override {
+    SerializeThroughStream(serializer, version, daughters);
+  }
   void PlaceHandlesFull();
   EPoint HandlePoint(float radius, float theta) const;
 

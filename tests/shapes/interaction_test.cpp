@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "shape_test_support.h"
+#include "vimo/vimo.h"
 
 namespace {
 
@@ -347,6 +348,44 @@ TEST(Dump, ExactTextOfATree) {
   EXPECT_NE(std::string(EGetErrorTrace()).find("EShape::Dump"), std::string::npos);
   EOk();
   EXPECT_EQ(DumpText(hole, 0).substr(0, 14), "\tECircleShape ");
+}
+
+}  // namespace
+
+namespace {
+
+// Through a calibrated world (turned, scaled, with pan and zoom), gauges and ball grid array
+// shapes take the handles of their shape classes, a dragged centre lands on the pointer's pixel,
+// and the dump names every class without size parameters for the gauges and BGA shapes.
+TEST(Interaction, GaugesAndBallsInACalibratedWorld) {
+  Settings settings;
+  ESetAngleUnit(E_ANGLE_UNIT_DEGREES);
+  EWorldShape root;
+  root.SetCalibrationModes(E_CALIBRATION_SCALED | E_CALIBRATION_ANISOTROPIC | E_CALIBRATION_SKEWED);
+  root.SetResolution(0.25f, 0.3f);
+  root.SetAngle(12);
+  root.SetCenter(40, 30);
+  root.SetZoom(1.5f, 1.5f);
+  root.SetPan(7, 3);
+  EBGABall ball(20, 10, 4, 1, 0);
+  ball.Attach(&root);
+  ECircleGauge gauge;
+  gauge.Set(EPoint(-15, 5), 12, 0, 1);
+  gauge.Attach(&root);
+  for (EShape* s : std::vector<EShape*>{&ball, &gauge}) {
+    s->SetDragable(1, 0);
+    ECircle& circle = dynamic_cast<ECircle&>(*s);
+    EXPECT_EQ(HandleAt(root, MotherDisplay(*s, circle.GetCenter())), INS_HANDLE_CENTER);
+    EXPECT_EQ(root.GetHitShape(), s);
+    s->Drag(200, 150);
+    Display now = MotherDisplay(*s, circle.GetCenter());
+    EXPECT_NEAR(now.x, 200, 1);
+    EXPECT_NEAR(now.y, 150, 1);
+  }
+  std::string text = DumpText(root, 1);
+  EXPECT_NE(text.find("\t\tEBGABall "), std::string::npos);
+  EXPECT_NE(text.find("\t\tECircleGauge "), std::string::npos);
+  EXPECT_EQ(text.find("Radius"), std::string::npos);  // only the circle shape class lists it
 }
 
 }  // namespace

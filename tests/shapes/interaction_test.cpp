@@ -334,6 +334,18 @@ TEST(Dump, ExactTextOfATree) {
   // Without daughters only the shape itself.
   EXPECT_EQ(DumpText(root, 0), want.substr(0, want.find("\t\tERect")));
 
+  root.SetCalibrationModes(E_CALIBRATION_QUADRATIC);
+  EXPECT_EQ(
+      DumpText(root, 0),
+      "\tEWorldShape ( \"W\") " + r +
+          " ( orphan)\n"
+          "\t+ Center: ( 0.00, 0.00), Angle: 0.00, Scale: 1.00, Calibration modes: quadratic\n"
+          "World to sensor:\n"
+          "  X = 0.000000 xx + 0.000000 xy + 0.000000 yy + 1.000000 x + 0.000000 y + 0.000000\n"
+          "  Y = 0.000000 xx + 0.000000 xy + 0.000000 yy + 0.000000 x + 1.000000 y + 0.000000\n"
+          "Sensor to world:\n"
+          "  x = 0.000000 XX + 0.000000 XY + 0.000000 YY + 1.000000 X + 0.000000 Y + 0.000000\n"
+          "  y = 0.000000 XX + 0.000000 XY + 0.000000 YY + 0.000000 X + 1.000000 Y + 0.000000\n\n");
   // A bilinear world lists its two mappings; an unlisted type stops with 32767, the depth
   // restored (the next dump starts at one tab again).
   root.SetCalibrationModes(E_CALIBRATION_BILINEAR);
@@ -386,6 +398,71 @@ TEST(Interaction, GaugesAndBallsInACalibratedWorld) {
   EXPECT_NE(text.find("\t\tEBGABall "), std::string::npos);
   EXPECT_NE(text.find("\t\tECircleGauge "), std::string::npos);
   EXPECT_EQ(text.find("Radius"), std::string::npos);  // only the circle shape class lists it
+}
+
+}  // namespace
+
+namespace {
+
+// No drag leaves unsound geometry; picking state never outlives its shape.
+TEST(Interaction, BadDragsChangeNothing) {
+  Settings settings;
+  EWorldShape root;
+  ELineShape line(50, 50, 40, 0);
+  ERectangleShape rect(200, 200, 60, 40, 0);
+  ECircleShape circle(300, 100, 60, 0, 1);
+  EFrameShape frame(100, 300, 0, 1, 30, 20);
+  struct Case {
+    EShape* shape;
+    EPoint handle, centre;
+  } cases[] = {{&line, {70, 50}, {50, 50}},
+               {&rect, {230, 200}, {200, 200}},
+               {&circle, {330, 100}, {300, 100}}};
+  for (Case& c : cases) {
+    c.shape->Attach(&root);
+    Editable(*c.shape, INS_DRAG_ABOUT_CENTER);
+    Display before = MotherDisplay(*c.shape, c.handle);
+    EXPECT_NE(HandleAt(root, before), INS_HANDLE_NONE);
+    Display centre = MotherDisplay(*c.shape, c.centre);
+    c.shape->Drag(centre.x, centre.y);  // onto the centre: no size, no direction
+    EXPECT_EQ(HandleAt(root, before), root.GetHitHandle());
+    EXPECT_EQ(root.GetHitShape(), c.shape) << c.shape->GetType();
+  }
+  EXPECT_NEAR(line.GetLength(), 40, 1e-4f);
+  EXPECT_NEAR(rect.GetSizeX(), 60, 1e-4f);
+  EXPECT_NEAR(circle.GetRadius(), 30, 1e-4f);
+  frame.Attach(&root);
+  Editable(frame, INS_DRAG_ABOUT_CENTER);
+  Display axis;
+  frame.LocalToDisplay(EPoint(30, 0), axis.x, axis.y);
+  EXPECT_EQ(HandleAt(root, axis), INS_HANDLE_X_AXIS_END);
+  Display origin = MotherDisplay(frame, EPoint(100, 300));
+  frame.Drag(origin.x, origin.y);
+  EXPECT_EQ(frame.GetScale(), 1.0f);
+  // Pointers far outside keep the geometry finite.
+  for (int far : {2147483647, -2147483647 - 1}) {
+    line.Set(EPoint(50, 50), 40, 0);
+    EXPECT_EQ(HandleAt(root, MotherDisplay(line, EPoint(70, 50))), INS_HANDLE_END);
+    line.Drag(far, far);
+    EXPECT_TRUE(std::isfinite(line.GetLength()) && std::isfinite(line.GetAngle()));
+  }
+  line.Set(EPoint(50, 50), 40, 0);
+  // A drag without a hit handle changes nothing; a destroyed hit shape is forgotten.
+  root.SetCursor(-100, -100);
+  rect.Drag(10, 10);
+  EXPECT_NEAR(rect.GetCenter().GetX(), 200, 1e-4f);
+  {
+    EPointShape doomed(400, 400);
+    doomed.Attach(&root);
+    doomed.SetDragable(1, 0);
+    doomed.SetSelectable(1, 0);
+    EXPECT_EQ(HandleAt(root, MotherDisplay(doomed, EPoint(400, 400))), INS_HANDLE_CENTER);
+    root.Closest();
+    EXPECT_EQ(root.GetClosestShape(), &doomed);
+  }
+  EXPECT_EQ(root.GetHitShape(), nullptr);
+  EXPECT_EQ(root.GetHitHandle(), INS_HANDLE_NONE);
+  EXPECT_EQ(root.GetClosestShape(), nullptr);
 }
 
 }  // namespace

@@ -46,6 +46,7 @@ void EPointGauge::Drag(int x, int y) {
   }
   if (h != INS_HANDLE_ORG && h != INS_HANDLE_END) return;
   const bool atOrg = h == INS_HANDLE_ORG;
+  const ELine before = m_ToleranceSegment;
   const EPoint c = m_ToleranceSegment.GetCenter();
   const float angle = EToRadians(m_ToleranceSegment.GetAngle());
   const EPoint u = Along(angle, 1);
@@ -73,7 +74,14 @@ void EPointGauge::Drag(int x, int y) {
     if (GetResizable()) newHalf = GetRotatable() ? d.Modulus() : std::fabs((p - c).Dot(u));
     m_ToleranceSegment.Set(c, 2 * newHalf, EFromRadians(newAngle));
   }
+  // A segment that is no longer sound (no length, a pointer on the centre) stays as it was.
   const EPoint center = m_ToleranceSegment.GetCenter();
+  if (!(m_ToleranceSegment.GetLength() > 0) || !std::isfinite(m_ToleranceSegment.GetLength()) ||
+      !std::isfinite(center.GetX()) || !std::isfinite(center.GetY()) ||
+      !std::isfinite(m_ToleranceSegment.GetRawAngle())) {
+    m_ToleranceSegment = before;
+    return;
+  }
   SetCenter(center.GetX(), center.GetY());
 }
 

@@ -53,7 +53,10 @@ EShape::~EShape() {
   ReleaseName();
   DetachDaughters();
   if (m_pMother != nullptr) LeaveMother();
-  if (m_pHitShape == this) m_pHitShape = nullptr;
+  if (m_pHitShape == this) {
+    m_pHitShape = nullptr;
+    m_eHitHandle = INS_HANDLE_NONE;
+  }
   if (m_pClosestShape == this) m_pClosestShape = nullptr;
 }
 

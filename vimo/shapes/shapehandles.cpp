@@ -18,7 +18,10 @@ const float kPi = 3.14159265358979f;
 const float kHalfPi = 1.57079633f;
 const float kTwoPi = 6.2831855f;
 
+// The direction from one point to another; NaN when they coincide, so that a turn towards the
+// pointer on a centre is refused as unsound.
 float Direction(EPoint from, EPoint to) {
+  if (from.GetX() == to.GetX() && from.GetY() == to.GetY()) return std::nanf("");
   return std::atan2(to.GetY() - from.GetY(), to.GetX() - from.GetX());
 }
 
@@ -26,6 +29,12 @@ float Direction(EPoint from, EPoint to) {
 float InOwnUnits(float length, float scale) { return scale != 0 ? length / scale : length; }
 
 float Between(EPoint a, EPoint b) { return std::hypot(a.GetX() - b.GetX(), a.GetY() - b.GetY()); }
+
+// Whether a frame's placement is made of finite numbers.
+bool Finite(const EFrame& f) {
+  return std::isfinite(f.GetCenterX()) && std::isfinite(f.GetCenterY()) &&
+         std::isfinite(f.GetRawAngle()) && std::isfinite(f.GetScale());
+}
 
 // An end handle angle brought into the range of the arc's sense, by one turn at most.
 float IntoSense(float angle, float amplitude) {
@@ -141,8 +150,14 @@ int EPointShape::HitTest(int daughters) {
 void EPointShape::Drag(int x, int y) {
   if (!GetDragable()) return;
   ValidateFrame();
+  // A drag that would leave no sound geometry (a zero size or radius, a pointer on the
+  // centre of a turn) changes nothing.
+  const EFrame before = *this;
   EPoint p = PointerToMother(x, y);
   if (m_eHitHandle == INS_HANDLE_CENTER) EFrame::SetCenter(p);
+  if (!(std::isfinite(GetX()) && std::isfinite(GetY()))) {
+    static_cast<EFrame&>(*this) = before;
+  }
   InvalidateFrame();
 }
 
@@ -167,6 +182,9 @@ int ELineShape::HitTest(int daughters) {
 void ELineShape::Drag(int x, int y) {
   if (!GetDragable()) return;
   ValidateFrame();
+  // A drag that would leave no sound geometry (a zero size or radius, a pointer on the
+  // centre of a turn) changes nothing.
+  const ELine before = *this;
   const EPoint p = PointerToMother(x, y);
   const EPoint c = GetCenter();
   const INS_HANDLES h = m_eHitHandle;
@@ -190,6 +208,9 @@ void ELineShape::Drag(int x, int y) {
       else
         ELine::SetCenter(fixed.GetX() + dx, fixed.GetY() + dy);
     }
+  }
+  if (!(Finite(*this) && m_f32HalfLength > 0)) {
+    static_cast<ELine&>(*this) = before;
   }
   InvalidateFrame();
 }
@@ -224,6 +245,11 @@ int ECircleShape::HitTest(int daughters) {
 void ECircleShape::Drag(int x, int y) {
   if (!GetDragable()) return;
   ValidateFrame();
+  // A drag that would leave no sound geometry (a zero size or radius, a pointer on the
+  // centre of a turn) changes nothing.
+  const ECircle before = *this;
+  const float before_m_f32MiddleHandleAngle = m_f32MiddleHandleAngle;
+  const float before_m_f32EndHandleAngle = m_f32EndHandleAngle;
   const EPoint p = PointerToMother(x, y);
   const EPoint c = GetCenter();
   const INS_HANDLES h = m_eHitHandle;
@@ -246,6 +272,12 @@ void ECircleShape::Drag(int x, int y) {
     if (ECircle::ThroughThreePoints(org, middle, end, GetFull(), center, radius, orgAngle,
                                     amplitude))
       Set(org, middle, end, GetFull());
+  }
+  if (!(Finite(*this) && m_f32Radius > 0 && std::isfinite(m_f32Amplitude) &&
+        std::isfinite(m_f32MiddleHandleAngle) && std::isfinite(m_f32EndHandleAngle))) {
+    static_cast<ECircle&>(*this) = before;
+    m_f32MiddleHandleAngle = before_m_f32MiddleHandleAngle;
+    m_f32EndHandleAngle = before_m_f32EndHandleAngle;
   }
   InvalidateFrame();
 }
@@ -283,6 +315,9 @@ int ERectangleShape::HitTest(int daughters) {
 void ERectangleShape::Drag(int x, int y) {
   if (!GetDragable()) return;
   ValidateFrame();
+  // A drag that would leave no sound geometry (a zero size or radius, a pointer on the
+  // centre of a turn) changes nothing.
+  const ERectangle before = *this;
   const EPoint p = PointerToMother(x, y);
   const EPoint c = GetCenter();
   const INS_HANDLES h = m_eHitHandle;
@@ -311,6 +346,9 @@ void ERectangleShape::Drag(int x, int y) {
       ERectangle::SetCenter(anchor.GetX() + cs * m_f32HalfSizeX - sn * m_f32HalfSizeY,
                             anchor.GetY() + sn * m_f32HalfSizeX + cs * m_f32HalfSizeY);
     }
+  }
+  if (!(Finite(*this) && m_f32HalfSizeX > 0 && m_f32HalfSizeY > 0)) {
+    static_cast<ERectangle&>(*this) = before;
   }
   InvalidateFrame();
 }
@@ -366,6 +404,11 @@ int EWedgeShape::HitTest(int daughters) {
 void EWedgeShape::Drag(int x, int y) {
   if (!GetDragable()) return;
   ValidateFrame();
+  // A drag that would leave no sound geometry (a zero size or radius, a pointer on the
+  // centre of a turn) changes nothing.
+  const EWedge before = *this;
+  const float before_m_f32MiddleHandleAngle = m_f32MiddleHandleAngle;
+  const float before_m_f32EndHandleAngle = m_f32EndHandleAngle;
   const EPoint p = PointerToMother(x, y);
   const EPoint c = GetCenter();
   const INS_HANDLES h = m_eHitHandle;
@@ -404,6 +447,13 @@ void EWedgeShape::Drag(int x, int y) {
   } else if (m_eDraggingMode == INS_DRAG_FROM_FIXED_POINT && inner && GetResizable()) {
     m_f32CoRadius = Between(c, p);
   }
+  if (!(Finite(*this) && m_f32Radius > 0 && m_f32CoRadius >= 0 && std::isfinite(m_f32CoRadius) &&
+        std::isfinite(m_f32Amplitude) && std::isfinite(m_f32MiddleHandleAngle) &&
+        std::isfinite(m_f32EndHandleAngle))) {
+    static_cast<EWedge&>(*this) = before;
+    m_f32MiddleHandleAngle = before_m_f32MiddleHandleAngle;
+    m_f32EndHandleAngle = before_m_f32EndHandleAngle;
+  }
   InvalidateFrame();
 }
 
@@ -434,6 +484,9 @@ int EFrameShape::HitTest(int daughters) {
 void EFrameShape::Drag(int x, int y) {
   if (!GetDragable()) return;
   ValidateFrame();
+  // A drag that would leave no sound geometry (a zero size or radius, a pointer on the
+  // centre of a turn) changes nothing.
+  const EFrame before = *this;
   const EPoint p = PointerToMother(x, y);
   const EPoint c = GetCenter();
   const INS_HANDLES h = m_eHitHandle;
@@ -444,6 +497,9 @@ void EFrameShape::Drag(int x, int y) {
     const float size = xAxis ? m_f32SizeX : m_f32SizeY;
     if (GetRotatable()) m_f32Angle = Direction(c, p) - (xAxis ? 0.0f : kHalfPi);
     if (GetResizable() && size != 0) EFrame::SetScale(Between(c, p) / size);
+  }
+  if (!(Finite(*this) && GetScale() > 0)) {
+    static_cast<EFrame&>(*this) = before;
   }
   InvalidateFrame();
 }

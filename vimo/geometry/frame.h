@@ -94,8 +94,8 @@ class EFrame : public EPoint {
   static void ResetFit();
   static void AccumulateFit(const EPoint& global, const EPoint& local);
   // Sets the centre always, the scale with flag 4 and the angle with flag 16. Fewer than three
-  // independent pairs (or collinear points) set 1050, traced "EFrame::Fit"; the centre, scale
-  // and angle are then still written from the partly solved system. Validity is not changed.
+  // independent pairs (or collinear points) set 1050, traced "EFrame::Fit", and leave the
+  // frame unchanged. Validity is not changed.
   void Fit(unsigned int flags);
 
   // The process-wide slot that receives the trailing ratio of a version-1 frame record; a world

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "vimo/core/core.h"
+#include "vimo/core/vimo_export.h"
 #include "vimo/geometry/frame.h"
 #include "vimo/geometry/point.h"
 
@@ -23,7 +24,7 @@ struct ELandmark {
 };
 
 // The landmark vector with its own file format (signature, count, 64-byte records).
-class ELandmarkVector : public EVectorTemplate<ELandmark> {
+class VIMO_EXPORT ELandmarkVector : public EVectorTemplate<ELandmark> {
  public:
   void Save(const char* path);
   void Save(const unsigned short* path);
@@ -71,7 +72,7 @@ struct EWorldCoefficients {
   float ySign = -1;
 };
 
-class EWorld : public EFrame {
+class VIMO_EXPORT EWorld : public EFrame {
  public:
   // Mapping slots: one call per point, chosen once per change of the model.
   typedef EPoint (*MapFunction)(const EWorld& world, EPoint point);

@@ -9,6 +9,7 @@
 #include "vimo/core/errors.h"
 #include "vimo/core/pixels.h"
 #include "vimo/core/vector.h"
+#include "vimo/core/vimo_export.h"
 
 // One run of a mask: the addresses of pixel (x0, y) and pixel (x1, y) of a row (the run covers
 // x0 to x1 - 1), and x0 and y.
@@ -19,7 +20,7 @@ struct ERun {
 };
 typedef EVectorTemplate<ERun> ERunVector;
 
-class EGenericROI {
+class VIMO_EXPORT EGenericROI {
  public:
   virtual ~EGenericROI();
 
@@ -237,13 +238,13 @@ class EImage : public EROI<T> {
 
 // Pixel-type specific file input and output, defined in imagefile.cpp.
 template <>
-void EImage<EBW8>::Load(const char* path);
+VIMO_EXPORT void EImage<EBW8>::Load(const char* path);
 template <>
-void EImage<EBW8>::Save(const char* path);
+VIMO_EXPORT void EImage<EBW8>::Save(const char* path);
 template <>
-void EImage<EC24>::Load(const char* path);
+VIMO_EXPORT void EImage<EC24>::Load(const char* path);
 template <>
-void EImage<EC24>::Save(const char* path);
+VIMO_EXPORT void EImage<EC24>::Save(const char* path);
 
 template <class T>
 void EImage<T>::Load(const char*) {

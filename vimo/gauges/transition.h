@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "vimo/core/core.h"
+#include "vimo/core/vimo_export.h"
 #include "vimo/gauges/peak.h"
 #include "vimo/geometry/line.h"
 #include "vimo/geometry/point.h"
@@ -35,7 +36,7 @@ typedef EBW32Vector EProfileVector;
 // Central differences of the profile, signed.
 typedef EINT32Vector EDerivativeVector;
 
-class ETransition {
+class VIMO_EXPORT ETransition {
  public:
   ETransition(float tolerance = 10.0f, float angle = 0.0f);
   ETransition(const ETransition&) = default;

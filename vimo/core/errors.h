@@ -54,6 +54,10 @@ enum E_ERRORS : int {
   E_ERROR_INVALID_PARAMETER = 32767
 };
 
+// The error state is sticky: a failing operation sets it and later successful operations leave
+// it as it is, until EOk(), the next failure, or one of the few operations that clear it when
+// they start (attaching to a grid slot, Clone into a grid, SetupMask) replaces it. Test
+// EGetError() right after the calls you care about and clear it with EOk().
 // Sets the code, starts a new trace and returns the code.
 VIMO_EXPORT E_ERRORS ESetError(E_ERRORS code);
 // Appends an operation name to the trace of the current error.

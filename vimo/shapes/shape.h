@@ -213,6 +213,8 @@ class VIMO_EXPORT EShape {
 
   // Coordinate conversions.
   EPoint LocalToWorld(EPoint p);
+  // The centre is converted and the length scaled; the line keeps its own angle (the frames'
+  // rotations are not added to it).
   ELine LocalToWorld(ELine l);
   ECircle LocalToWorld(ECircle c);
   EPoint WorldToLocal(EPoint p);

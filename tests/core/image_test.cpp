@@ -204,6 +204,7 @@ struct RegionModel {
 // Random re-parenting, re-placing, re-sizing, copying and destroying, with refusals among them;
 // after every step each region reads exactly what the model works out from scratch.
 TEST(ImageRegions, CachedPlacementFollowsEveryChangeOfTheTree) {
+  EOk();
   std::mt19937 rng(21);
   RegionModel model;
   std::unique_ptr<EImage<EBW8>> images[RegionModel::kImages];

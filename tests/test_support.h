@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -32,11 +33,20 @@ inline std::string DataFile(const std::string& relative) {
   return stat(path.c_str(), &info) == 0 ? path : std::string();
 }
 
+// Whether the library reads and writes PNG files (built with libpng); tests of PNG files skip
+// otherwise.
+#ifdef VIMO_TEST_HAVE_PNG
+constexpr bool kHavePng = true;
+#else
+constexpr bool kHavePng = false;
+#endif
+
 // A fresh path in a per-process scratch folder.
 inline std::string ScratchPath(const std::string& name) {
   const char* env = std::getenv("VIMO_TEST_SCRATCH");
   std::string dir = env != nullptr && *env != '\0' ? env : "/tmp/vimo_test_scratch";
-  mkdir(dir.c_str(), 0777);
+  std::error_code ignored;  // an existing folder is fine
+  std::filesystem::create_directories(dir, ignored);
   return dir + "/" + std::to_string(getpid()) + "_" + name;
 }
 

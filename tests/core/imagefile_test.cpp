@@ -47,6 +47,7 @@ TEST(ImageFiles, PgmIsWrittenExactly) {
 TEST(ImageFiles, RoundTripsThroughEveryFormat) {
   EImage<EBW8> grey = Pattern(13, 7);
   for (const char* name : {"grey.pgm", "grey.png"}) {
+    if (!vimo_test::kHavePng && std::string(name).find(".png") != std::string::npos) continue;
     std::string path = ScratchPath(name);
     EOk();
     grey.Save(path.c_str());
@@ -61,6 +62,7 @@ TEST(ImageFiles, RoundTripsThroughEveryFormat) {
     for (int x = 0; x < 5; ++x)
       colour.SetPixel(EC24{static_cast<uint8_t>(x * 50), static_cast<uint8_t>(y * 60), 7}, x, y);
   for (const char* name : {"colour.ppm", "colour.png"}) {
+    if (!vimo_test::kHavePng && std::string(name).find(".png") != std::string::npos) continue;
     std::string path = ScratchPath(name);
     EOk();
     colour.Save(path.c_str());

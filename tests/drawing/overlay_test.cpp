@@ -51,6 +51,7 @@ void DrawOverlay(DrawAdapter& draw, EImage<EBW8>& scene) {
 }  // namespace
 
 TEST(Overlay, PngAndSvgOfTheSameDrawing) {
+  if (!vimo_test::kHavePng) GTEST_SKIP() << "built without libpng";
   EOk();
   EImage<EBW8> scene;
   MakeScene(scene);

@@ -278,23 +278,32 @@ TEST_F(GeometryTest, FitRecoversPlacementNearAndFarFromTheOrigin) {
   }
 }
 
-TEST_F(GeometryTest, FitWithTooFewPairsAndSolverFailuresSet1050) {
+TEST_F(GeometryTest, FitWithTooFewPairsAndSolverFailuresSet1050AndKeepTheFrame) {
+  // Each failed fit leaves the placement exactly as it was.
+  EFrame f(7, -3, 30, 2);
+  auto expectUnchanged = [&f] {
+    EXPECT_EQ(f.GetCenterX(), 7.0f);
+    EXPECT_EQ(f.GetCenterY(), -3.0f);
+    EXPECT_EQ(f.GetScale(), 2.0f);
+    EXPECT_NEAR(f.GetAngle(), 30.0f, 1e-5f);
+  };
   EFrame::ResetFit();
   EFrame::AccumulateFit(EPoint(1, 2), EPoint(3, 4));
-  EFrame f;
   f.Fit(E_FRAME_FIT_SCALE | E_FRAME_FIT_ANGLE);
   EXPECT_EQ(EGetError(), E_ERROR_NOT_POSITIVE_DEFINITE);
   EXPECT_STREQ(EGetErrorTrace(), "SolvePositiveDefinite\nEFrame::Fit\n");
+  expectUnchanged();
   EOk();
   EFrame::ResetFit();  // collinear points are not enough either
   for (int i = 0; i < 5; ++i) EFrame::AccumulateFit(EPoint(i, 2.0f * i), EPoint(i, i));
   f.Fit(0);
   EXPECT_EQ(EGetError(), E_ERROR_NOT_POSITIVE_DEFINITE);
+  expectUnchanged();
   EOk();
   EFrame::ResetFit();  // an empty accumulator fails at the first pivot
   f.Fit(E_FRAME_FIT_ANGLE);
   EXPECT_EQ(EGetError(), E_ERROR_NOT_POSITIVE_DEFINITE);
-  EXPECT_EQ(f.GetRawAngle(), 0.0f);
+  expectUnchanged();
   EOk();
 
   // N = A^T A with the solution chosen first; stride 4 > n = 3.

@@ -62,7 +62,9 @@ TEST_F(GeometryTest, ShapeRecordsMatchHandBuiltBytesAndFailCleanly) {
 
     // A clone keeps the dynamic class and writes the same bytes.
     std::unique_ptr<EPoint> clone(r->CreatePointClone());
-    EXPECT_EQ(typeid(*clone), typeid(*r));
+    const EPoint& cloned = *clone;
+    const EPoint& original = *r;
+    EXPECT_EQ(typeid(cloned), typeid(original));
     EXPECT_EQ(Written(*clone), Written(*r));
 
     // Newer record version: 1108, nothing read.

@@ -5,6 +5,7 @@
 
 #include "vimo/bga/bgaball.h"
 #include "vimo/bga/bgacomponent.h"
+#include "vimo/core/vimo_export.h"
 
 // Symmetry of the ball layout of a component.
 enum BGA_SYMMETRY {
@@ -28,7 +29,7 @@ enum BGA_CIRCULARITY_ASSESSMENT {
   BGA_CIRCULARITY_ASSESSMENT_RADIUS_SPREAD = 1
 };
 
-class EBGA {
+class VIMO_EXPORT EBGA {
  public:
   EBGA();
 

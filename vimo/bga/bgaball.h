@@ -41,7 +41,7 @@ class EBGABall;
 
 // The six statistics blocks that a ball keeps over its inspected samples and a component over
 // its balls, with their accessors.
-class EBGAFigureStatistics {
+class VIMO_EXPORT EBGAFigureStatistics {
  public:
   float GetMinimumOffset() const { return m_Offset.m_f32Minimum; }
   float GetMaximumOffset() const { return m_Offset.m_f32Maximum; }
@@ -72,7 +72,7 @@ class EBGAFigureStatistics {
   EBGAStatistics m_Offset, m_Pitch, m_Diameter, m_Circularity, m_Doughnutness, m_QualityFactor;
 };
 
-class EBGABall : public ECircleShape, public EBGAFigureStatistics {
+class VIMO_EXPORT EBGABall : public ECircleShape, public EBGAFigureStatistics {
  public:
   // The ball centred at (x, y) with this diameter, sense and origin angle (caller's unit).
   EBGABall(float x, float y, float diameter, int direct, float angle);

@@ -7,7 +7,7 @@
 #include "vimo/shapes/rectangleshape.h"
 
 // A rectangular grid of balls, usually indexed by column and row (ERectangleShape::SetIndexed).
-class EBGAArray : public ERectangleShape {
+class VIMO_EXPORT EBGAArray : public ERectangleShape {
  public:
   // Centre (0, 0), size 100 x 100, angle 0.
   EBGAArray();
@@ -45,7 +45,7 @@ class EBGAArray : public ERectangleShape {
   void CopyOwnFields(EBGAArray* dst) const;
 };
 
-class EBGAComponent : public ERectangleShape, public EBGAFigureStatistics {
+class VIMO_EXPORT EBGAComponent : public ERectangleShape, public EBGAFigureStatistics {
  public:
   // Centre (0, 0), size 100 x 100, angle 0.
   EBGAComponent();

@@ -374,6 +374,20 @@ bool AllFinite(const double* values, int n) {
   return true;
 }
 
+// Every coefficient of the model, named one by one: the struct is not an array. The size check
+// catches a coefficient added to the struct but not here.
+static_assert(sizeof(EWorldCoefficients) == 34 * sizeof(float), "list every coefficient below");
+bool AllFinite(const EWorldCoefficients& c) {
+  const float scalars[] = {c.a11, c.a12, c.a21, c.a22, c.tx,     c.ty,   c.p1, c.p2,
+                           c.b11, c.b12, c.b21, c.b22, c.cx,     c.cy,   c.q1, c.q2,
+                           c.ox,  c.oy,  c.k,   c.rho, c.invRho, c.ySign};
+  for (float value : scalars)
+    if (!std::isfinite(value)) return false;
+  for (int j = 0; j < 6; ++j)
+    if (!std::isfinite(c.e[j]) || !std::isfinite(c.f[j])) return false;
+  return true;
+}
+
 const unsigned int kPhysicalGroup = 0x00FE;
 
 }  // namespace
@@ -559,11 +573,7 @@ void EWorld::Calibrate(unsigned int modes) {
   // A model that does not fit in finite numbers is not stored.
   const double result[] = {centerX, centerY, scale, ratio, angle, P, k, tiltX, tiltY};
   bool finite = AllFinite(result, 9);
-  if (polynomial) {
-    const float* cf = &coef.a11;
-    for (size_t j = 0; j < sizeof(EWorldCoefficients) / sizeof(float); ++j)
-      finite = finite && std::isfinite(cf[j]);
-  }
+  if (polynomial) finite = finite && AllFinite(coef);
   for (double r : result) finite = finite && std::fabs(r) <= 3.4e38;
   if (!finite) {
     if (!failed) ESetError(E_ERROR_INVALID_PARAMETER);

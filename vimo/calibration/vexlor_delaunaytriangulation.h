@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "vimo/core/vimo_export.h"
+
 class EWorld;
 
 // Triangulates the n points (x[i], y[i]) by incremental insertion (Bowyer-Watson) in a
@@ -15,14 +17,14 @@ class EWorld;
 // Delaunay triangle of the points (no point strictly inside its circumcircle); a point equal
 // to an earlier one, and non-finite points, are left out. Returns false (1303 set) when memory
 // runs out.
-bool EDelaunayTriangulate(const double* x, const double* y, unsigned n,
-                          std::vector<uint32_t>& triangles);
+VIMO_EXPORT bool EDelaunayTriangulate(const double* x, const double* y, unsigned n,
+                                      std::vector<uint32_t>& triangles);
 
 // For each landmark of a world, the landmarks that share a Delaunay edge with it, without
 // repetition, in increasing index order. The sensor points are first moved along the diagonal
 // by a deterministic jitter of at most 0.005 pixel, so that the ties of a perfect grid (four
 // points on one circle) are broken the same way on every run.
-class EDelaunayNeighbourTable {
+class VIMO_EXPORT EDelaunayNeighbourTable {
  public:
   explicit EDelaunayNeighbourTable(EWorld* world);
 

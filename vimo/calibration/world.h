@@ -8,6 +8,7 @@
 #include <string>
 
 #include "vimo/core/core.h"
+#include "vimo/core/vimo_export.h"
 #include "vimo/geometry/frame.h"
 #include "vimo/geometry/point.h"
 
@@ -23,7 +24,7 @@ struct ELandmark {
 };
 
 // The landmark vector with its own file format (signature, count, 64-byte records).
-class ELandmarkVector : public EVectorTemplate<ELandmark> {
+class VIMO_EXPORT ELandmarkVector : public EVectorTemplate<ELandmark> {
  public:
   void Save(const char* path);
   void Save(const unsigned short* path);
@@ -71,7 +72,7 @@ struct EWorldCoefficients {
   float ySign = -1;
 };
 
-class EWorld : public EFrame {
+class VIMO_EXPORT EWorld : public EFrame {
  public:
   // Mapping slots: one call per point, chosen once per change of the model.
   typedef EPoint (*MapFunction)(const EWorld& world, EPoint point);
@@ -176,8 +177,15 @@ class EWorld : public EFrame {
   // The calibration modes by name and, in a polynomial mode, the two polynomials, as text.
   std::string DescribeCalibration() const;
 
-  // Calibration from the matched landmarks.
+  // Calibration from the matched landmarks. A mode word with "tilted" whose homography does not
+  // decompose into a camera (a non-positive resolution) falls back to the affine model and
+  // clears "tilted" in GetCalibrationModes(): check the mode word after calibrating.
   void Calibrate(unsigned int modes);
+  // The grid-point statistics (mean and maximum distance between each identified landmark and
+  // its mapped world point) are stored by both calls, in different units:
+  // CalibrationSucceeded divides them by the grid pitch area (pitch x times pitch y) and
+  // compares them with the thresholds; ComputeCalibrationQualityIndicators leaves them in world
+  // units. The getters return what the last of the two stored.
   int CalibrationSucceeded();
   void ComputeCalibrationQualityIndicators();
   float GetGridPointsMeanVariation() const;
@@ -204,7 +212,9 @@ class EWorld : public EFrame {
   unsigned int AutoCalibrate(int withQuadratic);
   unsigned int AutoCalibrateLandmarks(int withQuadratic);
 
-  // Image unwarping.
+  // Image unwarping. Nearest-neighbour sampling takes the row above the nearest one (and
+  // bilinear sampling the row pair that matches it), so an identity calibration moves the
+  // image down one row, with a black first row. Callers may rely on it; it is kept on purpose.
   void Unwarp(EROI<EBW8>* src, EROI<EBW8>* dst, int interpolate);
   void Unwarp(EROI<EC24>* src, EROI<EC24>* dst, int interpolate);
   void SetupUnwarp(EROI<ESubPixel64>* table, EROI<EBW8>* src, int interpolate);

@@ -6,9 +6,10 @@
 #define VIMO_CALIBRATION_WORLDSHAPE_H
 
 #include "vimo/calibration/world.h"
+#include "vimo/core/vimo_export.h"
 #include "vimo/shapes/shape.h"
 
-class EWorldShape : public EWorld, public EShape {
+class VIMO_EXPORT EWorldShape : public EWorld, public EShape {
  public:
   EWorldShape(float centerX, float centerY, float angle, float scale, float sizeX, float sizeY);
   EWorldShape();

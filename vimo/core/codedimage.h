@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "vimo/core/image.h"
+#include "vimo/core/vimo_export.h"
 
 // Object features. Limits are inclusive pixel positions in the built region.
 enum E_BLOB_FEATURE : int {
@@ -78,7 +79,7 @@ struct ECodedObject {
   double m_SumX = 0, m_SumY = 0, m_SumXX = 0, m_SumXY = 0, m_SumYY = 0;
 };
 
-class ECodedImage {
+class VIMO_EXPORT ECodedImage {
  public:
   ECodedImage() = default;
   ECodedImage(const ECodedImage&) = delete;

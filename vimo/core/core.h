@@ -1,4 +1,6 @@
-// The core imaging library: error state, settings, pixels, vectors, serializers, images.
+// The core imaging library: error state, settings, pixels, vectors, serializers, images, and
+// VIMO_EXPORT (generated vimo_export.h), the mark of every class and function the shared
+// library exports.
 #ifndef VIMO_CORE_CORE_H
 #define VIMO_CORE_CORE_H
 
@@ -8,5 +10,6 @@
 #include "vimo/core/serializer.h"
 #include "vimo/core/settings.h"
 #include "vimo/core/vector.h"
+#include "vimo/core/vimo_export.h"
 
 #endif

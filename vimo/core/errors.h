@@ -4,6 +4,8 @@
 
 #include <exception>
 
+#include "vimo/core/vimo_export.h"
+
 // Every code the library raises, with its fixed value.
 enum E_ERRORS : int {
   E_OK = 0,
@@ -52,22 +54,26 @@ enum E_ERRORS : int {
   E_ERROR_INVALID_PARAMETER = 32767
 };
 
+// The error state is sticky: a failing operation sets it and later successful operations leave
+// it as it is, until EOk(), the next failure, or one of the few operations that clear it when
+// they start (attaching to a grid slot, Clone into a grid, SetupMask) replaces it. Test
+// EGetError() right after the calls you care about and clear it with EOk().
 // Sets the code, starts a new trace and returns the code.
-E_ERRORS ESetError(E_ERRORS code);
+VIMO_EXPORT E_ERRORS ESetError(E_ERRORS code);
 // Appends an operation name to the trace of the current error.
-void ETraceError(const char* name);
+VIMO_EXPORT void ETraceError(const char* name);
 // The current code, 0 when all is well.
-E_ERRORS EGetError();
+VIMO_EXPORT E_ERRORS EGetError();
 // Clears the code and the trace.
-void EOk();
+VIMO_EXPORT void EOk();
 // A short English text for a code ("Unknown error" for a value the library does not raise).
-const char* EGetErrorText(E_ERRORS code);
+VIMO_EXPORT const char* EGetErrorText(E_ERRORS code);
 // The names traced since the last ESetError, innermost first, each followed by '\n'.
-const char* EGetErrorTrace();
+VIMO_EXPORT const char* EGetErrorTrace();
 
 namespace Quarnel {
 
-class Exception : public std::exception {
+class VIMO_EXPORT Exception : public std::exception {
  public:
   const char* what() const noexcept override { return "Quarnel::Exception"; }
 };
@@ -75,7 +81,7 @@ class Exception : public std::exception {
 namespace Vexlor {
 
 // Thrown by serializer-based persistence; carries an error code.
-class Exception : public Quarnel::Exception {
+class VIMO_EXPORT Exception : public Quarnel::Exception {
  public:
   explicit Exception(E_ERRORS code) : m_Code(code) {}
   E_ERRORS GetCode() const { return m_Code; }

@@ -9,6 +9,7 @@
 #include "vimo/core/errors.h"
 #include "vimo/core/pixels.h"
 #include "vimo/core/vector.h"
+#include "vimo/core/vimo_export.h"
 
 // One run of a mask: the addresses of pixel (x0, y) and pixel (x1, y) of a row (the run covers
 // x0 to x1 - 1), and x0 and y.
@@ -19,28 +20,30 @@ struct ERun {
 };
 typedef EVectorTemplate<ERun> ERunVector;
 
-class EGenericROI {
+class VIMO_EXPORT EGenericROI {
  public:
   virtual ~EGenericROI();
 
-  int GetWidth() const;
-  int GetHeight() const;
+  // The clipped placement, the root and the base address are kept up to date by every change
+  // of the region tree (placement, parent, image size or pixels), so these are plain reads.
+  int GetWidth() const { return m_ClippedWidth; }
+  int GetHeight() const { return m_ClippedHeight; }
   int GetOrgX() const;  // relative to the parent
   int GetOrgY() const;
-  int GetTotalOrgX() const;  // relative to the root image
-  int GetTotalOrgY() const;
+  int GetTotalOrgX() const { return m_ClippedX; }  // relative to the root image
+  int GetTotalOrgY() const { return m_ClippedY; }
   int GetTotalWidth() const;  // size of the root image
   int GetTotalHeight() const;
-  int GetRowPitch() const;  // bytes between rows of the root image
-  int IsVoid() const;       // no pixels to work on
+  int GetRowPitch() const { return m_RowPitch; }     // bytes between rows of the root image
+  int IsVoid() const { return m_pBase == nullptr; }  // no pixels to work on
   int GetPixelSize() const { return m_PixelSize; }
 
   EGenericROI* GetParent() const { return m_pParent; }
-  const EGenericROI* GetRoot() const;
+  const EGenericROI* GetRoot() const { return m_pRoot; }
   // Address of pixel (0, 0) of this region, nullptr when void.
-  uint8_t* GetBasePtr() const;
-  // Pixel (0, 0) of the root image with its size and row pitch, from one walk up the parents;
-  // nullptr and zero sizes when there is no root image or it has no pixels.
+  uint8_t* GetBasePtr() const { return m_pBase; }
+  // Pixel (0, 0) of the root image with its size and row pitch; nullptr and zero sizes when
+  // there is no root image or it has no pixels.
   const uint8_t* GetRootPixels(int& width, int& height, int& pitch) const;
 
   ERunVector& GetRuns() { return m_Runs; }
@@ -54,14 +57,16 @@ class EGenericROI {
   void LinkTo(EGenericROI* parent);
   void Unlink();
   void SetRequestedPlacement(int orgX, int orgY, int width, int height);
-  // Clipped placement relative to the root: origin and size.
-  void EffectivePlacement(int64_t& x, int64_t& y, int64_t& w, int64_t& h) const;
   bool IsAncestorOrSelf(const EGenericROI* other) const;
-  // Origin of the clipped region relative to its parent's clipped origin.
-  void OriginInParent(int64_t& x, int64_t& y) const;
   void DetachChildren();
+  // Makes this region the root image of its tree.
+  void MarkAsImage();
+  // Takes pixels (swapped in) as the root storage of this image.
+  void AdoptPixels(std::vector<uint8_t>& pixels, int width, int height, int pitch);
+  // Recomputes the cached placement of this region and of every region inside it.
+  void RefreshTree();
 
-  // Root storage, used only by images.
+  // Root storage, used only by images; a change of it is followed by RefreshTree.
   std::vector<uint8_t> m_Pixels;
   int m_ImageWidth = 0;
   int m_ImageHeight = 0;
@@ -69,11 +74,22 @@ class EGenericROI {
   bool m_IsImage = false;
 
  private:
+  // Recomputes the cache of this region alone from its parent's (already current) cache.
+  void RefreshPlacement();
+
   int m_PixelSize;
   EGenericROI* m_pParent = nullptr;
   std::vector<EGenericROI*> m_Children;
   int m_OrgX = 0, m_OrgY = 0, m_Width = 0, m_Height = 0;  // requested, relative to the parent
   ERunVector m_Runs;
+
+  // Cache of what the tree makes of the request: the root image (nullptr when the top of the
+  // tree is not an image), the placement clipped to every ancestor, relative to the root, the
+  // root's row pitch and the address of pixel (0, 0) (nullptr when void).
+  const EGenericROI* m_pRoot = nullptr;
+  int m_ClippedX = 0, m_ClippedY = 0, m_ClippedWidth = 0, m_ClippedHeight = 0;
+  int m_RowPitch = 0;
+  uint8_t* m_pBase = nullptr;
 };
 
 template <class T>
@@ -107,6 +123,7 @@ class EROI : public EGenericROI {
   }
 
   // Address of pixel (x, y) of this region (not bounds-checked; nullptr when void).
+  // Use it for row-by-row loops: GetImagePtr(0, y)[x] for x below GetWidth().
   T* GetImagePtr(int x = 0, int y = 0) {
     uint8_t* base = GetBasePtr();
     if (base == nullptr) return nullptr;
@@ -116,7 +133,8 @@ class EROI : public EGenericROI {
   const T* GetImagePtr(int x = 0, int y = 0) const {
     return const_cast<EROI*>(this)->GetImagePtr(x, y);
   }
-  // Bounds-checked pixel access: outside the region reads T() and writes nothing (1011).
+  // Bounds-checked pixel access: outside the region reads T() and writes nothing (1011). A
+  // region with a width and a height has pixels, so the address is never null here.
   T GetPixel(int x, int y) const {
     if (x < 0 || y < 0 || x >= GetWidth() || y >= GetHeight()) {
       ESetError(E_ERROR_INDEX_OUT_OF_RANGE);
@@ -152,14 +170,14 @@ class EROI : public EGenericROI {
 template <class T>
 class EImage : public EROI<T> {
  public:
-  EImage() { this->m_IsImage = true; }
+  EImage() { this->MarkAsImage(); }
   EImage(int width, int height) {
-    this->m_IsImage = true;
+    this->MarkAsImage();
     SetSize(width, height);
   }
   // A copy owns a copy of the pixels.
   EImage(const EImage& other) : EROI<T>() {
-    this->m_IsImage = true;
+    this->MarkAsImage();
     CopyFrom(other);
   }
   EImage& operator=(const EImage& other) {
@@ -183,17 +201,15 @@ class EImage : public EROI<T> {
       ETraceError("EImage::SetSize");
       return;
     }
+    std::vector<uint8_t> pixels;
     try {
-      std::vector<uint8_t> pixels(static_cast<size_t>(bytes), 0);
-      this->m_Pixels.swap(pixels);
+      pixels.assign(static_cast<size_t>(bytes), 0);
     } catch (const std::bad_alloc&) {
       ESetError(E_ERROR_ALLOCATION_FAILED);
       ETraceError("EImage::SetSize");
       return;
     }
-    this->m_ImageWidth = width;
-    this->m_ImageHeight = height;
-    this->m_Pitch = static_cast<int>(pitch);
+    this->AdoptPixels(pixels, width, height, static_cast<int>(pitch));
   }
   void SetSize(const EGenericROI* model) {
     if (model == nullptr) {
@@ -215,19 +231,20 @@ class EImage : public EROI<T> {
     SetSize(other.GetWidth(), other.GetHeight());
     if (this->m_ImageWidth != other.m_ImageWidth || this->m_ImageHeight != other.m_ImageHeight)
       return;
-    this->m_Pixels = other.m_Pixels;
+    this->m_Pixels = other.m_Pixels;  // same size: the storage is reused
+    this->RefreshTree();
   }
 };
 
 // Pixel-type specific file input and output, defined in imagefile.cpp.
 template <>
-void EImage<EBW8>::Load(const char* path);
+VIMO_EXPORT void EImage<EBW8>::Load(const char* path);
 template <>
-void EImage<EBW8>::Save(const char* path);
+VIMO_EXPORT void EImage<EBW8>::Save(const char* path);
 template <>
-void EImage<EC24>::Load(const char* path);
+VIMO_EXPORT void EImage<EC24>::Load(const char* path);
 template <>
-void EImage<EC24>::Save(const char* path);
+VIMO_EXPORT void EImage<EC24>::Save(const char* path);
 
 template <class T>
 void EImage<T>::Load(const char*) {

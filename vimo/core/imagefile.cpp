@@ -191,7 +191,7 @@ void EImage<EBW8>::Load(const char* path) {
   SetSize(data.width, data.height);
   if (GetWidth() != data.width || GetHeight() != data.height)
     return ETraceError("EImage<EBW8>::Load");
-  m_Pixels.swap(loaded.m_Pixels);
+  AdoptPixels(loaded.m_Pixels, data.width, data.height, loaded.m_Pitch);
 }
 
 template <>
@@ -214,7 +214,7 @@ void EImage<EC24>::Load(const char* path) {
   SetSize(data.width, data.height);
   if (GetWidth() != data.width || GetHeight() != data.height)
     return ETraceError("EImage<EC24>::Load");
-  m_Pixels.swap(loaded.m_Pixels);
+  AdoptPixels(loaded.m_Pixels, data.width, data.height, loaded.m_Pitch);
 }
 
 template <>

@@ -8,8 +8,9 @@
 #include <vector>
 
 #include "vimo/core/errors.h"
+#include "vimo/core/vimo_export.h"
 
-class ESerializer {
+class VIMO_EXPORT ESerializer {
  public:
   virtual ~ESerializer();
   int IsReading() const { return !m_Writing; }
@@ -32,7 +33,7 @@ class ESerializer {
 };
 
 // Reads or writes an open C file stream; the caller keeps ownership of the stream.
-class EFilePointerSerializer : public ESerializer {
+class VIMO_EXPORT EFilePointerSerializer : public ESerializer {
  public:
   EFilePointerSerializer(FILE* stream, int writing);
   FILE* GetStream() const { return m_Stream; }
@@ -43,7 +44,7 @@ class EFilePointerSerializer : public ESerializer {
 };
 
 // In-memory byte buffer: writing appends to a growing buffer, reading consumes given bytes.
-class EMemSerializer : public ESerializer {
+class VIMO_EXPORT EMemSerializer : public ESerializer {
  public:
   EMemSerializer();                               // writing
   EMemSerializer(const void* data, size_t size);  // reading those bytes

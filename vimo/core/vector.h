@@ -10,10 +10,11 @@
 
 #include "vimo/core/errors.h"
 #include "vimo/core/pixels.h"
+#include "vimo/core/vimo_export.h"
 
 // Raw allocation used by the library's buffers; returns nullptr on failure (never throws).
-void* Vexlor_Malloc(size_t size);
-void Vexlor_Free(void* pointer);
+VIMO_EXPORT void* Vexlor_Malloc(size_t size);
+VIMO_EXPORT void Vexlor_Free(void* pointer);
 
 template <class T>
 class EVectorTemplate {

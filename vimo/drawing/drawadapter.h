@@ -3,6 +3,7 @@
 #define VIMO_DRAWING_DRAWADAPTER_H
 
 #include "vimo/core/image.h"
+#include "vimo/core/vimo_export.h"
 
 class EPoint;
 
@@ -30,13 +31,14 @@ inline bool operator==(const DrawColor& a, const DrawColor& b) {
 }
 inline bool operator!=(const DrawColor& a, const DrawColor& b) { return !(a == b); }
 
-extern const DrawColor DefaultColor, BlackColor, WhiteColor, GreyColor, RedColor, BlueColor;
+extern VIMO_EXPORT const DrawColor DefaultColor, BlackColor, WhiteColor, GreyColor, RedColor,
+    BlueColor;
 
 struct TextExtent {
   int Width, Height;
 };
 
-class DrawAdapter {
+class VIMO_EXPORT DrawAdapter {
  public:
   virtual ~DrawAdapter();
   virtual void DrawPoint(int x, int y, const DrawColor& color, double opacity) = 0;

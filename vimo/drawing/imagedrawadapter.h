@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "vimo/core/image.h"
+#include "vimo/core/vimo_export.h"
 #include "vimo/drawing/drawadapter.h"
 
 namespace Quarnel {
@@ -30,7 +31,8 @@ namespace Quarnel {
 // - An arc keeps the outline pixels whose parametric angle atan2(dy / b, dx / a) lies between
 //   start and start + amplitude (y pointing down, so a positive amplitude turns clockwise on
 //   screen), plus the outline pixels nearest to the two end points centre + (a cos t, b sin t).
-// - Polygons round their points to the nearest integers (halves away from zero); the fill takes the pixels whose centres
+// - Polygons round their points to the nearest integers (halves away from zero); the fill takes the
+// pixels whose centres
 //   lie inside by the even-odd rule, then the outline is drawn over it.
 // - Opacity blends each channel as (1 - opacity) * old + opacity * new, rounded to the nearest
 //   integer with halves upwards.
@@ -44,7 +46,7 @@ namespace Quarnel {
 // negative size or count, a NaN opacity or angle, points that are not finite or do not fit an
 // int, and an image region that is null, void or of another pixel type than EBW8, EBW16, EBW32
 // and EC24.
-class ImageDrawAdapter : public DrawAdapter {
+class VIMO_EXPORT ImageDrawAdapter : public DrawAdapter {
  public:
   explicit ImageDrawAdapter(EImage<EC24>* target);
 

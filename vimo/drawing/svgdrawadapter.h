@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "vimo/core/vimo_export.h"
 #include "vimo/drawing/drawadapter.h"
 
 namespace Quarnel {
@@ -17,7 +18,7 @@ namespace Quarnel {
 // with the metrics of the built-in bitmap font, so GetTextExtent agrees with ImageDrawAdapter.
 // Bad input (as for ImageDrawAdapter) sets an error and appends nothing; an image cannot be
 // embedded in a build without libpng (32767).
-class SvgDrawAdapter : public DrawAdapter {
+class VIMO_EXPORT SvgDrawAdapter : public DrawAdapter {
  public:
   // A negative size sets 32767 and counts as 0.
   SvgDrawAdapter(int width, int height);

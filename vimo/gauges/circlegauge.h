@@ -16,13 +16,13 @@ enum GGE_FITTING_MODE : int {
 };
 
 // The circle gauge's operation data: at least 3 valid samples for a fit.
-class ECircleGauge_OpDat : public EGauge_OpDat {
+class VIMO_EXPORT ECircleGauge_OpDat : public EGauge_OpDat {
  public:
   unsigned CountSamples(const EGauge* owner) const override;
   void ResetDefaults() override;
 };
 
-class ECircleGauge : public ECircleShape, public ETransition, public EGauge {
+class VIMO_EXPORT ECircleGauge : public ECircleShape, public ETransition, public EGauge {
  public:
   // Nominal full circle centred at (0, 0), diameter 100, origin angle 0, direct sense;
   // profiles 20 long every 5 units of arc.

@@ -10,7 +10,7 @@
 #include "vimo/shapes/shape.h"
 
 template <class Shape, class Geometry>
-class EEdgeGauge : public Shape, public EGauge {
+class VIMO_EXPORT EEdgeGauge : public Shape, public EGauge {
  public:
   // Setting found sets the flag; clearing it copies the nominal geometry into the measured one.
   // Every change of the flag hands the daughters another frame, so their frames are dropped.

@@ -20,7 +20,7 @@ enum GGE_CLIPPING_MODE : int {
 // Entries a gauge kind does not use keep this value, in memory and in records.
 const int32_t kUnusedMinNumFitSamples = 0x0BADF00D;
 
-class EGauge_OpDat {
+class VIMO_EXPORT EGauge_OpDat {
  public:
   EGauge_OpDat();
   EGauge_OpDat(const EGauge_OpDat&) = default;

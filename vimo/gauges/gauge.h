@@ -27,13 +27,13 @@ struct ESampledPoint {
 // records (a 12-byte header without meaning, x, y, distance, side, transition value, valid,
 // filtered out, skipped). Errors 1102, 1103, 1104, 1105, 1106 with the trace of the call.
 template <>
-void EVectorTemplate<ESampledPoint>::Save(const char* path);
+VIMO_EXPORT void EVectorTemplate<ESampledPoint>::Save(const char* path);
 template <>
-void EVectorTemplate<ESampledPoint>::Save(const unsigned short* path);
+VIMO_EXPORT void EVectorTemplate<ESampledPoint>::Save(const unsigned short* path);
 template <>
-void EVectorTemplate<ESampledPoint>::Load(const char* path);
+VIMO_EXPORT void EVectorTemplate<ESampledPoint>::Load(const char* path);
 template <>
-void EVectorTemplate<ESampledPoint>::Load(const unsigned short* path);
+VIMO_EXPORT void EVectorTemplate<ESampledPoint>::Load(const unsigned short* path);
 
 typedef EVectorTemplate<ESampledPoint> ESampledPointVector;
 
@@ -41,7 +41,7 @@ typedef EVectorTemplate<ESampledPoint> ESampledPointVector;
 // with 32767 before anything is allocated.
 const unsigned kMaxGaugeSamples = 1u << 22;
 
-class EGauge {
+class VIMO_EXPORT EGauge {
  public:
   virtual ~EGauge();
 

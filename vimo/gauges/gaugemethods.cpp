@@ -230,21 +230,21 @@ void LoadSamples(ESampledPointVector& v, const char* path, const char* trace) {
 }  // namespace
 
 template <>
-void EVectorTemplate<ESampledPoint>::Save(const char* path) {
+VIMO_EXPORT void EVectorTemplate<ESampledPoint>::Save(const char* path) {
   SaveSamples(*this, path, "EVector::Save");
 }
 
 template <>
-void EVectorTemplate<ESampledPoint>::Save(const unsigned short* path) {
+VIMO_EXPORT void EVectorTemplate<ESampledPoint>::Save(const unsigned short* path) {
   SaveSamples(*this, Utf8Path(path).c_str(), "EVector::Save ( Unicode)");
 }
 
 template <>
-void EVectorTemplate<ESampledPoint>::Load(const char* path) {
+VIMO_EXPORT void EVectorTemplate<ESampledPoint>::Load(const char* path) {
   LoadSamples(*this, path, "EVector::Load");
 }
 
 template <>
-void EVectorTemplate<ESampledPoint>::Load(const unsigned short* path) {
+VIMO_EXPORT void EVectorTemplate<ESampledPoint>::Load(const unsigned short* path) {
   LoadSamples(*this, Utf8Path(path).c_str(), "EVector::Load ( Unicode)");
 }

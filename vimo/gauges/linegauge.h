@@ -11,13 +11,13 @@
 class ELineGauge;
 
 // The line gauge's operation data: at least 2 valid samples for a fit.
-class ELineGauge_OpDat : public EGauge_OpDat {
+class VIMO_EXPORT ELineGauge_OpDat : public EGauge_OpDat {
  public:
   unsigned CountSamples(const EGauge* owner) const override;
   void ResetDefaults() override;
 };
 
-class ELineGauge : public ELineShape, public ETransition, public EGauge {
+class VIMO_EXPORT ELineGauge : public ELineShape, public ETransition, public EGauge {
  public:
   // Nominal segment centred at (0, 0), length 100, angle 0; profiles 20 long every 5 units.
   ELineGauge();

@@ -6,7 +6,7 @@
 #include "vimo/gauges/transition.h"
 #include "vimo/shapes/pointshape.h"
 
-class EPointGauge : public EPointShape, public ETransition {
+class VIMO_EXPORT EPointGauge : public EPointShape, public ETransition {
  public:
   // Nominal point (x, y) in the mother's coordinates; a tolerance segment 20 long at angle 0
   // centred on it; every transition is a result.

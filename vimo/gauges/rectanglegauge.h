@@ -12,13 +12,13 @@ class ERectangleGauge;
 
 // Operation data of the rectangle gauge: minimum fit samples 2 per edge, in the order x, y, X,
 // Y.
-class ERectangleGauge_OpDat : public EGauge_OpDat {
+class VIMO_EXPORT ERectangleGauge_OpDat : public EGauge_OpDat {
  public:
   unsigned CountSamples(const EGauge* owner) const override;
   void ResetDefaults() override;
 };
 
-class ERectangleGauge : public EEdgeGauge<ERectangleShape, ERectangle> {
+class VIMO_EXPORT ERectangleGauge : public EEdgeGauge<ERectangleShape, ERectangle> {
  public:
   // Nominal rectangle centred at (0, 0), 100 x 100, angle 0; all edges active; step 5.
   ERectangleGauge();

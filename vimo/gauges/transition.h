@@ -8,6 +8,7 @@
 
 #include "vimo/core/core.h"
 #include "vimo/drawing/drawadapter.h"
+#include "vimo/core/vimo_export.h"
 #include "vimo/gauges/peak.h"
 #include "vimo/geometry/line.h"
 #include "vimo/geometry/point.h"
@@ -38,7 +39,7 @@ typedef EINT32Vector EDerivativeVector;
 
 class EShape;
 
-class ETransition {
+class VIMO_EXPORT ETransition {
  public:
   ETransition(float tolerance = 10.0f, float angle = 0.0f);
   ETransition(const ETransition&) = default;

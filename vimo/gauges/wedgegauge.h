@@ -12,13 +12,13 @@ class EWedgeGauge;
 
 // Operation data of the wedge gauge: minimum fit samples 3 for edge R, 1 for a, 3 for r and 1
 // for A, in that order.
-class EWedgeGauge_OpDat : public EGauge_OpDat {
+class VIMO_EXPORT EWedgeGauge_OpDat : public EGauge_OpDat {
  public:
   unsigned CountSamples(const EGauge* owner) const override;
   void ResetDefaults() override;
 };
 
-class EWedgeGauge : public EEdgeGauge<EWedgeShape, EWedge> {
+class VIMO_EXPORT EWedgeGauge : public EEdgeGauge<EWedgeShape, EWedge> {
  public:
   // Nominal pie slice of radius 50 centred at (0, 0), a full turn from angle 0; all edges
   // active (only R exists on it); step 5.

@@ -2,13 +2,14 @@
 #ifndef VIMO_GEOMETRY_CIRCLE_H
 #define VIMO_GEOMETRY_CIRCLE_H
 
+#include "vimo/core/vimo_export.h"
 #include "vimo/geometry/frame.h"
 
 // The frame's centre is the circle's centre and its angle the origin angle of the arc. The
 // amplitude is stored in radians; exactly +2pi or -2pi (the single-precision full turn) is a
 // full circle, positive is the direct sense. The frame's scale and cache are carried along and
 // not used here. A default circle has radius 0 and amplitude 0.
-class ECircle : public EFrame {
+class VIMO_EXPORT ECircle : public EFrame {
  public:
   // The single-precision full turn, 6.2831855.
   static constexpr float kFullTurn = 6.28318548f;

@@ -312,7 +312,8 @@ void EFrame::Fit(unsigned int flags) {
   std::memcpy(u, g_FitVector, sizeof(u));
   // The sums of collinear points rarely cancel to exactly 0: a pivot below a millionth of its
   // diagonal is taken as the singular system it stands for.
-  if (!Cholesky(matrix, 6, u, 6, kFitPivotTolerance)) ETraceError("EFrame::Fit");
+  // A system that cannot be solved leaves the frame as it was.
+  if (!Cholesky(matrix, 6, u, 6, kFitPivotTolerance)) return ETraceError("EFrame::Fit");
   m_f32CenterX = static_cast<float>(u[2]);
   m_f32CenterY = static_cast<float>(u[5]);
   if (flags & E_FRAME_FIT_SCALE)

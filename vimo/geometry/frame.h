@@ -3,6 +3,7 @@
 #ifndef VIMO_GEOMETRY_FRAME_H
 #define VIMO_GEOMETRY_FRAME_H
 
+#include "vimo/core/vimo_export.h"
 #include "vimo/geometry/point.h"
 
 class ELine;
@@ -17,7 +18,7 @@ enum E_FRAME_FIT_FLAGS : unsigned int {
 
 // The inherited point is the frame's centre. The angle is stored in radians exactly as converted
 // from the caller's unit (not normalised); GetAngle reads it back wrapped into (-pi, pi].
-class EFrame : public EPoint {
+class VIMO_EXPORT EFrame : public EPoint {
  public:
   EFrame();
   // Set of those values (angle in the caller's unit); the frame is invalid.
@@ -94,8 +95,8 @@ class EFrame : public EPoint {
   static void ResetFit();
   static void AccumulateFit(const EPoint& global, const EPoint& local);
   // Sets the centre always, the scale with flag 4 and the angle with flag 16. Fewer than three
-  // independent pairs (or collinear points) set 1050, traced "EFrame::Fit"; the centre, scale
-  // and angle are then still written from the partly solved system. Validity is not changed.
+  // independent pairs (or collinear points) set 1050, traced "EFrame::Fit", and leave the
+  // frame unchanged. Validity is not changed.
   void Fit(unsigned int flags);
 
   // The process-wide slot that receives the trailing ratio of a version-1 frame record; a world
@@ -120,12 +121,13 @@ class EFrame : public EPoint {
 };
 
 // Free accessor of EFrame::GetLoadedRatio for record readers.
-float EFrame_GetLoadedRatio();
+VIMO_EXPORT float EFrame_GetLoadedRatio();
 
 // Cholesky solution of the symmetric positive definite system N u = v, in place: matrix holds
 // N (n x n, rows `stride` floats apart; its strict upper triangle receives the factor), vector
 // holds v and receives u. A non-positive (or NaN) pivot sets 1050, traced
 // "SolvePositiveDefinite", and stops with vector unchanged. Null arrays or stride < n set 32767.
-void SolvePositiveDefinite(float* matrix, unsigned int stride, float* vector, unsigned int n);
+VIMO_EXPORT void SolvePositiveDefinite(float* matrix, unsigned int stride, float* vector,
+                                       unsigned int n);
 
 #endif

@@ -2,12 +2,13 @@
 #ifndef VIMO_GEOMETRY_LINE_H
 #define VIMO_GEOMETRY_LINE_H
 
+#include "vimo/core/vimo_export.h"
 #include "vimo/geometry/frame.h"
 
 // The frame's centre is the segment's middle and its angle the direction from origin to end; the
 // frame's scale is carried along and not used here. A negative length is kept as a negative
 // half-length, which swaps origin and end.
-class ELine : public EFrame {
+class VIMO_EXPORT ELine : public EFrame {
  public:
   ELine() : m_f32HalfLength(0.0f) {}
   ELine(const EPoint& center, float length, float angle) : m_f32HalfLength(0.0f) {

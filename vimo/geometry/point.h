@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "vimo/core/core.h"
+#include "vimo/core/vimo_export.h"
 
 class ELine;
 class ECircle;
@@ -14,7 +15,7 @@ class ECircle;
 //
 // Non-finite coordinates are carried as given: every operation follows IEEE arithmetic, so a NaN
 // or infinite input yields NaN or infinite results, never a crash.
-class EPoint {
+class VIMO_EXPORT EPoint {
  public:
   EPoint() : m_f32CenterX(0.0f), m_f32CenterY(0.0f) {}
   EPoint(float x, float y) : m_f32CenterX(x), m_f32CenterY(y) {}

@@ -2,12 +2,13 @@
 #ifndef VIMO_GEOMETRY_RECTANGLE_H
 #define VIMO_GEOMETRY_RECTANGLE_H
 
+#include "vimo/core/vimo_export.h"
 #include "vimo/geometry/line.h"
 
 // Points are addressed by normalised coordinates (u, v) in [-1, 1] x [-1, 1]: with U = (cos a,
 // sin a) and V = (-sin a, cos a), (u, v) is centre + u * halfX * U + v * halfY * V. The frame's
 // scale is not used here. A default rectangle has half sizes 0.
-class ERectangle : public EFrame {
+class VIMO_EXPORT ERectangle : public EFrame {
  public:
   ERectangle() : m_f32HalfSizeX(0.0f), m_f32HalfSizeY(0.0f) {}
   ERectangle(const EPoint& center, float sizeX, float sizeY, float angle);

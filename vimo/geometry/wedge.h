@@ -2,6 +2,7 @@
 #ifndef VIMO_GEOMETRY_WEDGE_H
 #define VIMO_GEOMETRY_WEDGE_H
 
+#include "vimo/core/vimo_export.h"
 #include "vimo/geometry/circle.h"
 #include "vimo/geometry/line.h"
 
@@ -9,7 +10,7 @@
 // in radians; exactly +-2pi (the single-precision full turn) is a ring. After every setter the
 // co-radius is the inner radius (0 for a pie slice) and the radius the outer one; the getters
 // take min and max anyway. A default wedge has both radii and the amplitude 0.
-class EWedge : public EFrame {
+class VIMO_EXPORT EWedge : public EFrame {
  public:
   EWedge() : m_f32CoRadius(0.0f), m_f32Radius(0.0f), m_f32Amplitude(0.0f) {}
   EWedge(const EPoint& center, float diameter, float breadth, float orgAngle, int direct);

@@ -2,11 +2,12 @@
 #ifndef VIMO_SHAPES_CIRCLESHAPE_H
 #define VIMO_SHAPES_CIRCLESHAPE_H
 
+#include "vimo/core/vimo_export.h"
 #include "vimo/geometry/circle.h"
 #include "vimo/shapes/shape.h"
 #include "vimo/shapes/shapelabel.h"
 
-class ECircleShape : public ECircle, public EShape {
+class VIMO_EXPORT ECircleShape : public ECircle, public EShape {
  public:
   // Centre, diameter, origin angle (caller's unit) and sense: a full circle.
   ECircleShape(float centerX = 0, float centerY = 0, float diameter = 0, float orgAngle = 0,

@@ -2,10 +2,11 @@
 #ifndef VIMO_SHAPES_FRAMESHAPE_H
 #define VIMO_SHAPES_FRAMESHAPE_H
 
+#include "vimo/core/vimo_export.h"
 #include "vimo/shapes/shape.h"
 #include "vimo/shapes/shapelabel.h"
 
-class EFrameShape : public EFrame, public EShape {
+class VIMO_EXPORT EFrameShape : public EFrame, public EShape {
  public:
   // Placement (angle in the caller's unit) and axis sizes. With root non-zero the shape is
   // born without a mother; its conversions then take the identity calibration until it is

@@ -2,10 +2,11 @@
 #ifndef VIMO_SHAPES_LINESHAPE_H
 #define VIMO_SHAPES_LINESHAPE_H
 
+#include "vimo/core/vimo_export.h"
 #include "vimo/shapes/shape.h"
 #include "vimo/shapes/shapelabel.h"
 
-class ELineShape : public ELine, public EShape {
+class VIMO_EXPORT ELineShape : public ELine, public EShape {
  public:
   // Centre, length and angle (caller's unit).
   ELineShape(float centerX = 0, float centerY = 0, float length = 0, float angle = 0);

@@ -2,10 +2,11 @@
 #ifndef VIMO_SHAPES_POINTSHAPE_H
 #define VIMO_SHAPES_POINTSHAPE_H
 
+#include "vimo/core/vimo_export.h"
 #include "vimo/shapes/shape.h"
 #include "vimo/shapes/shapelabel.h"
 
-class EPointShape : public EFrame, public EShape {
+class VIMO_EXPORT EPointShape : public EFrame, public EShape {
  public:
   explicit EPointShape(float x = 0, float y = 0);
   EPointShape(const EPointShape& other);

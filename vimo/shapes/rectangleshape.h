@@ -3,11 +3,12 @@
 #ifndef VIMO_SHAPES_RECTANGLESHAPE_H
 #define VIMO_SHAPES_RECTANGLESHAPE_H
 
+#include "vimo/core/vimo_export.h"
 #include "vimo/geometry/rectangle.h"
 #include "vimo/shapes/shape.h"
 #include "vimo/shapes/shapelabel.h"
 
-class ERectangleShape : public ERectangle, public EShape {
+class VIMO_EXPORT ERectangleShape : public ERectangle, public EShape {
  public:
   // Centre, width, height and angle (caller's unit).
   ERectangleShape(float centerX = 0, float centerY = 0, float width = 0, float height = 0,

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "vimo/core/core.h"
+#include "vimo/core/vimo_export.h"
 #include "vimo/drawing/drawadapter.h"
 #include "vimo/geometry/circle.h"
 #include "vimo/geometry/frame.h"
@@ -96,7 +97,7 @@ enum INS_HANDLES {
   INS_HANDLE_CORNER_3 = 0x8000
 };
 
-class EShape {
+class VIMO_EXPORT EShape {
  public:
   // Releases the name, deletes the Allocated daughters, hands the others to VimoWorld and
   // leaves the mother.
@@ -212,6 +213,8 @@ class EShape {
 
   // Coordinate conversions.
   EPoint LocalToWorld(EPoint p);
+  // The centre is converted and the length scaled; the line keeps its own angle (the frames'
+  // rotations are not added to it).
   ELine LocalToWorld(ELine l);
   ECircle LocalToWorld(ECircle c);
   EPoint WorldToLocal(EPoint p);
@@ -392,16 +395,16 @@ class EShape {
 // is built before the first shape needs it (including shapes that are static objects of the
 // application) and destroyed after the last translation unit that includes this header has
 // run its static destructors.
-extern EWorldShape& VimoWorld;
+extern VIMO_EXPORT EWorldShape& VimoWorld;
 
 // Keeps VimoWorld alive while any translation unit that includes this header is initialised.
-struct EVimoWorldLifetime {
+struct VIMO_EXPORT EVimoWorldLifetime {
   EVimoWorldLifetime();
   ~EVimoWorldLifetime();
 };
 static EVimoWorldLifetime s_VimoWorldLifetime;
 
 // Whether VimoWorld is constructed and not yet destroyed.
-int EVimoWorldAlive();
+VIMO_EXPORT int EVimoWorldAlive();
 
 #endif

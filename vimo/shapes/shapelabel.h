@@ -2,10 +2,12 @@
 #ifndef VIMO_SHAPES_SHAPELABEL_H
 #define VIMO_SHAPES_SHAPELABEL_H
 
+#include "vimo/core/vimo_export.h"
+
 // Size of the buffer a label is formatted into; longer labels are cut.
 const unsigned kShapeLabelSize = 256;
 
-class EShapeLabelFormat {
+class VIMO_EXPORT EShapeLabelFormat {
  public:
   // defaultFormat and fullFormat (NULL when the class has one form) are the built-in formats;
   // kinds lists the values the class passes, in order: 's' a string, 'f' a float.

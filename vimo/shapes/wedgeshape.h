@@ -3,11 +3,12 @@
 #ifndef VIMO_SHAPES_WEDGESHAPE_H
 #define VIMO_SHAPES_WEDGESHAPE_H
 
+#include "vimo/core/vimo_export.h"
 #include "vimo/geometry/wedge.h"
 #include "vimo/shapes/shape.h"
 #include "vimo/shapes/shapelabel.h"
 
-class EWedgeShape : public EWedge, public EShape {
+class VIMO_EXPORT EWedgeShape : public EWedge, public EShape {
  public:
   // Centre, diameter, breadth, origin angle (caller's unit) and sense: a full ring.
   EWedgeShape(float centerX = 0, float centerY = 0, float diameter = 0, float breadth = 0,

@@ -184,7 +184,7 @@ TEST_F(WorldTest, ModeSearchOrderBestAndTies) {
   EXPECT_EQ(w.AutoCalibrateLandmarks(0) & E_CALIBRATION_QUADRATIC, 0u);
   const float without = w.GetGridPointsMeanVariation();
   EXPECT_EQ(w.AutoCalibrateLandmarks(1) & E_CALIBRATION_QUADRATIC, E_CALIBRATION_QUADRATIC);
-  EXPECT_LT(w.GetGridPointsMeanVariation(), without);  // the statistics of the model kept
+  EXPECT_LT(w.GetGridPointsMeanVariation(), without);  // the quadratic trial comes last
   EXPECT_EQ(EGetError(), E_OK);
   // A plain scale with an exactly representable fit: every family scores 0 and the first one
   // tried, "scaled", is kept.
@@ -284,4 +284,26 @@ TEST_F(WorldTest, RealDotTargets) {
     EXPECT_EQ(modes & t.mustHave, t.mustHave) << std::hex << modes;
   }
   if (found == 0) GTEST_SKIP() << "no dot targets in " << vimo_test::DataDir();
+}
+
+TEST_F(WorldTest, ModeSearchKeepsTheStatisticsOfItsLastTrial) {
+  // Noisy landmarks: the kept model is not the last one tried, and the statistics after the
+  // search are those computed for the last trial, not recomputed for the kept model.
+  EWorld w;
+  for (int j = -4; j <= 4; ++j)
+    for (int i = -4; i <= 4; ++i)
+      w.AddLandmark(EPoint(static_cast<float>(300 + 9 * i + 0.3 * std::sin(7 * i + 3 * j)),
+                           static_cast<float>(200 - 9 * j + 0.3 * std::cos(5 * i - 2 * j))),
+                    EPoint(static_cast<float>(i), static_cast<float>(j)));
+  w.SetSensorSize(640, 480);
+  const unsigned int kept = w.AutoCalibrateLandmarks(0);
+  EXPECT_EQ(EGetError(), E_OK);
+  EWorld last(w), same(w);
+  last.Calibrate(0x007C);
+  last.ComputeCalibrationQualityIndicators();
+  same.ComputeCalibrationQualityIndicators();
+  EXPECT_NE(kept & 0x00FF, 0x007Cu) << std::hex << kept;
+  EXPECT_NE(same.GetGridPointsMeanVariation(), last.GetGridPointsMeanVariation());
+  EXPECT_FLOAT_EQ(w.GetGridPointsMeanVariation(), last.GetGridPointsMeanVariation());
+  EXPECT_FLOAT_EQ(w.GetGridPointsMaxVariation(), last.GetGridPointsMaxVariation());
 }

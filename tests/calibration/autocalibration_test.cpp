@@ -167,7 +167,13 @@ TEST_F(WorldTest, GridWalkRules) {
   grid.RebuildGrid(1, 1, 16, EPoint(0, 0), 1);
   EXPECT_EQ(EGetError(), E_ERROR_INDEX_OUT_OF_RANGE);
   EXPECT_EQ(grid.GetOriginLandmark(), 0);
+  // With fewer than two landmarks no origin is taken, so any index passes.
   EOk();
+  EWorld none;
+  EXPECT_EQ(none.RebuildGrid(2, 3, 0, EPoint(0, 0), 1), 0u);
+  EXPECT_EQ(EGetError(), E_OK);
+  EXPECT_EQ(none.GetGridPitchY(), 3.0f);
+  EXPECT_EQ(none.GetOriginLandmark(), -1);
 }
 
 TEST_F(WorldTest, ModeSearchOrderBestAndTies) {

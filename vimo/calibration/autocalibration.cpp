@@ -82,7 +82,8 @@ unsigned int EWorld::RebuildGrid(float pitchX, float pitchY, unsigned int origin
     ETraceError("EWorld::RebuildGrid");
     return m_un32MatchedCount;
   }
-  if (origin != 0xFFFFFFFFu && origin >= count) {
+  // An explicit origin must be a landmark; with fewer than two landmarks none is taken.
+  if (origin != 0xFFFFFFFFu && origin >= count && count >= 2) {
     ESetError(E_ERROR_INDEX_OUT_OF_RANGE);
     ETraceError("EWorld::RebuildGrid");
     return m_un32MatchedCount;

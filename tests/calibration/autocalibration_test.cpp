@@ -2,7 +2,6 @@
 // search, bad input, and the real targets.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cmath>
 #include <functional>
 #include <vector>
@@ -232,16 +231,14 @@ TEST_F(WorldTest, DotGridBadInput) {
     EXPECT_LE(w.GetOriginLandmark(), 0);
   }
   EOk();
-  // About 20 000 dots: found, walked and calibrated in bounded time.
+  // About 20 000 dots: found, walked and calibrated (the time it takes is benchmarked).
   EImage<EBW8> dense = Render(1440, 1440, Square(141, 141, 720, 720, 10), 2.6);
   EWorld big;
   big.SetSensorSize(1440, 1440);
-  const auto start = std::chrono::steady_clock::now();
   big.AutoCalibrateDotGrid(&dense, 1, 1, 0);
   EXPECT_EQ(EGetError(), E_OK);
   EXPECT_EQ(big.GetNumLandmarks(), 141u * 141u);
   EXPECT_GE(big.GetMatchedCount() + 1, 141u * 141u);
-  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 60);
 }
 
 TEST_F(WorldTest, RealDotTargets) {

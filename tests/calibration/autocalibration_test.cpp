@@ -2,7 +2,6 @@
 // search, bad input, and the real targets.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cmath>
 #include <functional>
 #include <vector>
@@ -167,7 +166,13 @@ TEST_F(WorldTest, GridWalkRules) {
   grid.RebuildGrid(1, 1, 16, EPoint(0, 0), 1);
   EXPECT_EQ(EGetError(), E_ERROR_INDEX_OUT_OF_RANGE);
   EXPECT_EQ(grid.GetOriginLandmark(), 0);
+  // With fewer than two landmarks no origin is taken, so any index passes.
   EOk();
+  EWorld none;
+  EXPECT_EQ(none.RebuildGrid(2, 3, 0, EPoint(0, 0), 1), 0u);
+  EXPECT_EQ(EGetError(), E_OK);
+  EXPECT_EQ(none.GetGridPitchY(), 3.0f);
+  EXPECT_EQ(none.GetOriginLandmark(), -1);
 }
 
 TEST_F(WorldTest, ModeSearchOrderBestAndTies) {
@@ -184,7 +189,7 @@ TEST_F(WorldTest, ModeSearchOrderBestAndTies) {
   EXPECT_EQ(w.AutoCalibrateLandmarks(0) & E_CALIBRATION_QUADRATIC, 0u);
   const float without = w.GetGridPointsMeanVariation();
   EXPECT_EQ(w.AutoCalibrateLandmarks(1) & E_CALIBRATION_QUADRATIC, E_CALIBRATION_QUADRATIC);
-  EXPECT_LT(w.GetGridPointsMeanVariation(), without);  // the statistics of the model kept
+  EXPECT_LT(w.GetGridPointsMeanVariation(), without);  // the quadratic trial comes last
   EXPECT_EQ(EGetError(), E_OK);
   // A plain scale with an exactly representable fit: every family scores 0 and the first one
   // tried, "scaled", is kept.
@@ -226,16 +231,14 @@ TEST_F(WorldTest, DotGridBadInput) {
     EXPECT_LE(w.GetOriginLandmark(), 0);
   }
   EOk();
-  // About 20 000 dots: found, walked and calibrated in bounded time.
+  // About 20 000 dots: found, walked and calibrated (the time it takes is benchmarked).
   EImage<EBW8> dense = Render(1440, 1440, Square(141, 141, 720, 720, 10), 2.6);
   EWorld big;
   big.SetSensorSize(1440, 1440);
-  const auto start = std::chrono::steady_clock::now();
   big.AutoCalibrateDotGrid(&dense, 1, 1, 0);
   EXPECT_EQ(EGetError(), E_OK);
   EXPECT_EQ(big.GetNumLandmarks(), 141u * 141u);
   EXPECT_GE(big.GetMatchedCount() + 1, 141u * 141u);
-  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 60);
 }
 
 TEST_F(WorldTest, RealDotTargets) {
@@ -284,4 +287,26 @@ TEST_F(WorldTest, RealDotTargets) {
     EXPECT_EQ(modes & t.mustHave, t.mustHave) << std::hex << modes;
   }
   if (found == 0) GTEST_SKIP() << "no dot targets in " << vimo_test::DataDir();
+}
+
+TEST_F(WorldTest, ModeSearchKeepsTheStatisticsOfItsLastTrial) {
+  // Noisy landmarks: the kept model is not the last one tried, and the statistics after the
+  // search are those computed for the last trial, not recomputed for the kept model.
+  EWorld w;
+  for (int j = -4; j <= 4; ++j)
+    for (int i = -4; i <= 4; ++i)
+      w.AddLandmark(EPoint(static_cast<float>(300 + 9 * i + 0.3 * std::sin(7 * i + 3 * j)),
+                           static_cast<float>(200 - 9 * j + 0.3 * std::cos(5 * i - 2 * j))),
+                    EPoint(static_cast<float>(i), static_cast<float>(j)));
+  w.SetSensorSize(640, 480);
+  const unsigned int kept = w.AutoCalibrateLandmarks(0);
+  EXPECT_EQ(EGetError(), E_OK);
+  EWorld last(w), same(w);
+  last.Calibrate(0x007C);
+  last.ComputeCalibrationQualityIndicators();
+  same.ComputeCalibrationQualityIndicators();
+  EXPECT_NE(kept & 0x00FF, 0x007Cu) << std::hex << kept;
+  EXPECT_NE(same.GetGridPointsMeanVariation(), last.GetGridPointsMeanVariation());
+  EXPECT_FLOAT_EQ(w.GetGridPointsMeanVariation(), last.GetGridPointsMeanVariation());
+  EXPECT_FLOAT_EQ(w.GetGridPointsMaxVariation(), last.GetGridPointsMaxVariation());
 }

@@ -112,3 +112,28 @@ TEST_F(WorldTest, NeighbourTableAndItsText) {
   EWorld empty;
   EXPECT_EQ(EDelaunayNeighbourTable(&empty).GetText(), "");
 }
+
+TEST_F(WorldTest, PerfectGridsKeepEveryDot) {
+  // The jitter moves every point along the diagonal, so the dots of a perfect grid stay
+  // exactly collinear along the diagonals: a dot that rounding puts on both sides of an edge
+  // must still be inserted, keep its neighbours and be reached by the walk.
+  struct Grid {
+    int n, m;
+    float pitch;
+  };
+  for (const Grid& g : {Grid{11, 9, 7}, Grid{21, 19, 7}, Grid{33, 14, 7}, Grid{19, 21, 10}}) {
+    EWorld w;
+    for (int j = 0; j < g.m; ++j)
+      for (int i = 0; i < g.n; ++i) w.AddPoint(EPoint(20 + g.pitch * i, 30 + g.pitch * j));
+    EDelaunayNeighbourTable table(&w);
+    for (unsigned k = 0; k < w.GetNumLandmarks(); ++k) {
+      unsigned count = 0;
+      table.GetNeighbours(k, count);
+      EXPECT_GE(count, 2u) << g.n << " x " << g.m << ", landmark " << k;
+    }
+    EXPECT_GE(w.RebuildGrid(1, 1, 0xFFFFFFFFu, EPoint(0, 0), 1) + 1,
+              static_cast<unsigned>(g.n * g.m))
+        << g.n << " x " << g.m;
+  }
+  EXPECT_EQ(EGetError(), E_OK);
+}

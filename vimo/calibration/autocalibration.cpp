@@ -82,7 +82,8 @@ unsigned int EWorld::RebuildGrid(float pitchX, float pitchY, unsigned int origin
     ETraceError("EWorld::RebuildGrid");
     return m_un32MatchedCount;
   }
-  if (origin != 0xFFFFFFFFu && origin >= count) {
+  // An explicit origin must be a landmark; with fewer than two landmarks none is taken.
+  if (origin != 0xFFFFFFFFu && origin >= count && count >= 2) {
     ESetError(E_ERROR_INDEX_OUT_OF_RANGE);
     ETraceError("EWorld::RebuildGrid");
     return m_un32MatchedCount;
@@ -199,22 +200,23 @@ unsigned int EWorld::SearchModes(int withQuadratic, bool relativeToPitch, const 
     else
       ComputeCalibrationQualityIndicators();
   };
-  // A trial that reports an error (too few landmarks, a singular system) cannot win.
+  // Each trial starts from a clear error state, so that one failing family does not mark the
+  // whole search as failed; a trial that reports an error cannot win. The statistics are left
+  // as the last trial computed them.
+  bool won = false;
   for (unsigned t = 0; t < trials; ++t) {
     EOk();
     Calibrate(kModes[t]);
-    if (EGetError() != E_OK) continue;
+    const bool failed = EGetError() != E_OK;
     statistics();
     const float score = 3 * GetGridPointsMeanVariation() + GetGridPointsMaxVariation();
-    if (EGetError() == E_OK && score < bestScore) best = kModes[t], bestScore = score;
+    if (!failed && EGetError() == E_OK && score < bestScore)
+      best = kModes[t], bestScore = score, won = true;
   }
-  EOk();
+  // When every trial failed, the last error stands.
+  if (won) EOk();
   Calibrate(best);
-  if (EGetError() != E_OK) {
-    ETraceError(name);
-  } else {
-    statistics();  // the statistics describe the model kept
-  }
+  if (EGetError() != E_OK) ETraceError(name);
   return m_un32CalibrationModes;
 }
 

@@ -13,6 +13,13 @@ namespace {
 const int32_t kNone = -1;
 const uint32_t kDead = 0xFFFFFFFFu;
 
+// The points are rounded to a grid of 2^30 steps across their extent, so that the orientation
+// and circle tests are exact in 128-bit integers: nearly collinear or co-circular points (a
+// perfect dot grid jittered along the diagonal keeps its diagonals collinear) are then
+// classified consistently and no point is lost to rounding.
+__extension__ typedef __int128 Wide;
+const int kGridBits = 30;
+
 // Vertices counter-clockwise; n[i] is the triangle across the edge v[i] -> v[(i + 1) % 3].
 struct Triangle {
   uint32_t v[3];
@@ -41,23 +48,31 @@ uint64_t HilbertIndex(uint32_t x, uint32_t y) {
 class Triangulator {
  public:
   Triangulator(const double* x, const double* y, unsigned n) : m_N(n) {
-    m_X.resize(n + 3), m_Y.resize(n + 3);
+    m_X.resize(n + 3), m_Y.resize(n + 3), m_Finite.resize(n);
     double minX = HUGE_VAL, minY = HUGE_VAL, maxX = -HUGE_VAL, maxY = -HUGE_VAL;
     for (unsigned i = 0; i < n; ++i) {
-      m_X[i] = x[i], m_Y[i] = y[i];
-      if (!std::isfinite(x[i]) || !std::isfinite(y[i])) continue;
+      m_Finite[i] = std::isfinite(x[i]) && std::isfinite(y[i]);
+      if (!m_Finite[i]) continue;
       minX = std::min(minX, x[i]), maxX = std::max(maxX, x[i]);
       minY = std::min(minY, y[i]), maxY = std::max(maxY, y[i]);
     }
-    if (minX > maxX) minX = maxX = minY = maxY = 0;
-    m_MinX = minX, m_MinY = minY;
-    m_Extent = std::max({maxX - minX, maxY - minY, 1e-300});
-    // A super-triangle far enough that it hardly ever hides an edge of the convex hull.
-    const double cx = 0.5 * (minX + maxX), cy = 0.5 * (minY + maxY);
-    const double M = 1000 * std::max(maxX - minX, maxY - minY) + 1;
-    m_X[n] = cx - M, m_Y[n] = cy - M;
-    m_X[n + 1] = cx + M, m_Y[n + 1] = cy - M;
-    m_X[n + 2] = cx, m_Y[n + 2] = cy + M;
+    // Halved coordinates keep the differences finite for any finite input; a power-of-two
+    // scale keeps integer and other short coordinates exact.
+    const double halfExtent = std::max({0.5 * maxX - 0.5 * minX, 0.5 * maxY - 0.5 * minY, 1e-200});
+    int exponent = 0;
+    std::frexp(halfExtent, &exponent);
+    const double scale = std::ldexp(1.0, kGridBits - exponent);
+    const double top = std::ldexp(1.0, kGridBits);
+    for (unsigned i = 0; i < n; ++i) {
+      if (!m_Finite[i]) continue;
+      m_X[i] = std::llround(std::min(top, std::max(0.0, (0.5 * x[i] - 0.5 * minX) * scale)));
+      m_Y[i] = std::llround(std::min(top, std::max(0.0, (0.5 * y[i] - 0.5 * minY) * scale)));
+    }
+    // A super-triangle far around the grid; its corners count as points at infinity.
+    const int64_t M = int64_t(1000) << kGridBits, c = int64_t(1) << (kGridBits - 1);
+    m_X[n] = c - M, m_Y[n] = c - M;
+    m_X[n + 1] = c + M, m_Y[n + 1] = c - M;
+    m_X[n + 2] = c, m_Y[n + 2] = c + M;
     m_Triangles.push_back(Triangle{{n, n + 1, n + 2}, {kNone, kNone, kNone}});
     m_Mark.push_back(0);
     m_StartAt.assign(n + 3, kNone);
@@ -68,11 +83,12 @@ class Triangulator {
     // walk from the last new triangle is short.
     std::vector<std::pair<uint64_t, uint32_t>> order;
     order.reserve(m_N);
-    const double scale = 65535.0 / m_Extent;
     for (uint32_t i = 0; i < m_N; ++i) {
-      if (!std::isfinite(m_X[i]) || !std::isfinite(m_Y[i])) continue;
-      const uint32_t hx = static_cast<uint32_t>(std::min(65535.0, (m_X[i] - m_MinX) * scale));
-      const uint32_t hy = static_cast<uint32_t>(std::min(65535.0, (m_Y[i] - m_MinY) * scale));
+      if (!m_Finite[i]) continue;
+      const uint32_t hx =
+          static_cast<uint32_t>(std::min<int64_t>(65535, m_X[i] >> (kGridBits - 16)));
+      const uint32_t hy =
+          static_cast<uint32_t>(std::min<int64_t>(65535, m_Y[i] >> (kGridBits - 16)));
       order.emplace_back(HilbertIndex(hx, hy), i);
     }
     std::sort(order.begin(), order.end());
@@ -87,14 +103,14 @@ class Triangulator {
   }
 
  private:
-  double Orient(uint32_t a, uint32_t b, double px, double py) const {
-    return (m_X[b] - m_X[a]) * (py - m_Y[a]) - (m_Y[b] - m_Y[a]) * (px - m_X[a]);
+  Wide Orient(uint32_t a, uint32_t b, int64_t px, int64_t py) const {
+    return Wide(m_X[b] - m_X[a]) * (py - m_Y[a]) - Wide(m_Y[b] - m_Y[a]) * (px - m_X[a]);
   }
   // Positive when (px, py) lies strictly inside the circumcircle of the triangle. The
   // super-triangle's corners count as points at infinity in their directions, so that a circle
   // through one of them is the half-plane beyond the triangle's finite edge: then no thin
   // triangle along the convex hull is lost to a finite super-triangle.
-  double InCircle(const Triangle& t, double px, double py) const {
+  Wide InCircle(const Triangle& t, int64_t px, int64_t py) const {
     int infinite = 0, first = 0;
     for (int k = 0; k < 3; ++k)
       if (t.v[k] >= m_N) first = infinite++ == 0 ? k : first;
@@ -106,25 +122,26 @@ class Triangulator {
       int v = 0;
       while (t.v[v] >= m_N) ++v;
       const uint32_t a = t.v[(v + 1) % 3], b = t.v[(v + 2) % 3];
-      const double dx = m_X[b] - m_X[a], dy = m_Y[b] - m_Y[a];
+      const Wide dx = m_X[b] - m_X[a], dy = m_Y[b] - m_Y[a];
       return dy * (px - m_X[t.v[v]]) - dx * (py - m_Y[t.v[v]]);
     }
-    const double adx = m_X[t.v[0]] - px, ady = m_Y[t.v[0]] - py;
-    const double bdx = m_X[t.v[1]] - px, bdy = m_Y[t.v[1]] - py;
-    const double cdx = m_X[t.v[2]] - px, cdy = m_Y[t.v[2]] - py;
+    // Differences of at most 2^30: every product fits in 127 bits.
+    const Wide adx = m_X[t.v[0]] - px, ady = m_Y[t.v[0]] - py;
+    const Wide bdx = m_X[t.v[1]] - px, bdy = m_Y[t.v[1]] - py;
+    const Wide cdx = m_X[t.v[2]] - px, cdy = m_Y[t.v[2]] - py;
     return (adx * adx + ady * ady) * (bdx * cdy - cdx * bdy) +
            (bdx * bdx + bdy * bdy) * (cdx * ady - adx * cdy) +
            (cdx * cdx + cdy * cdy) * (adx * bdy - bdx * ady);
   }
 
-  bool Contains(const Triangle& t, double px, double py) const {
+  bool Contains(const Triangle& t, int64_t px, int64_t py) const {
     return t.v[0] != kDead && Orient(t.v[0], t.v[1], px, py) >= 0 &&
            Orient(t.v[1], t.v[2], px, py) >= 0 && Orient(t.v[2], t.v[0], px, py) >= 0;
   }
 
   // Visibility walk from the last new triangle; the edge tried first turns at each step so
   // the walk cannot circle. A walk that runs far too long falls back to a scan.
-  int32_t Locate(double px, double py) {
+  int32_t Locate(int64_t px, int64_t py) {
     int32_t t = m_Last;
     unsigned turn = 0;
     const size_t limit = 4 * m_Triangles.size() + 64;
@@ -147,7 +164,7 @@ class Triangulator {
   }
 
   void Insert(uint32_t p) {
-    const double px = m_X[p], py = m_Y[p];
+    const int64_t px = m_X[p], py = m_Y[p];
     const int32_t start = Locate(px, py);
     if (start == kNone) return;
     for (uint32_t v : m_Triangles[start].v)
@@ -224,8 +241,8 @@ class Triangulator {
   }
 
   unsigned m_N;
-  std::vector<double> m_X, m_Y;
-  double m_MinX = 0, m_MinY = 0, m_Extent = 1;
+  std::vector<int64_t> m_X, m_Y;  // grid coordinates; the super-triangle's corners last
+  std::vector<char> m_Finite;
   std::vector<Triangle> m_Triangles;
   std::vector<uint32_t> m_Mark;  // cavity membership, by insertion epoch
   std::vector<int32_t> m_StartAt;

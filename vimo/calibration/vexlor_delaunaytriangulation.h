@@ -14,9 +14,10 @@ class EWorld;
 // Triangulates the n points (x[i], y[i]) by incremental insertion (Bowyer-Watson) in a
 // space-filling-curve order with walking point location. Appends the triangles to
 // `triangles` as index triples, counter-clockwise (x right, y up). Every triangle is a
-// Delaunay triangle of the points (no point strictly inside its circumcircle); a point equal
-// to an earlier one, and non-finite points, are left out. Returns false (1303 set) when memory
-// runs out.
+// Delaunay triangle of the points (no point strictly inside its circumcircle). The points are
+// first rounded to 2^-30 of their extent, which makes every geometric test exact; a point
+// that rounds onto an earlier one, and non-finite points, are left out. Returns false (1303
+// set) when memory runs out.
 VIMO_EXPORT bool EDelaunayTriangulate(const double* x, const double* y, unsigned n,
                                       std::vector<uint32_t>& triangles);
 

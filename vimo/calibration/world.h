@@ -208,7 +208,8 @@ class VIMO_EXPORT EWorld : public EFrame {
                            int direct);
   // Tries the calibration modes in order of growing complexity and keeps the one with the
   // smallest 3 x mean + max residual: relative to the grid pitch (AutoCalibrate) or in world
-  // units (AutoCalibrateLandmarks). Returns the mode word.
+  // units (AutoCalibrateLandmarks). Returns the mode word. The quality statistics are left as
+  // computed for the last trial.
   unsigned int AutoCalibrate(int withQuadratic);
   unsigned int AutoCalibrateLandmarks(int withQuadratic);
 

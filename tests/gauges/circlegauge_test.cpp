@@ -196,6 +196,11 @@ TEST(CircleGauge, BadInputIsRefusedOrLeavesTheGaugeNotFound) {
     EXPECT_EQ(gauge.GetNumValidSamples(), 0u);
     EOk();
   }
+  // Placed soundly again, it measures as before: the NaN geometry left its profiles intact.
+  gauge.Set(EPoint(60, 60), 60, 0.0f, 1);
+  gauge.Measure(&image);
+  EXPECT_TRUE(gauge.GetFound());
+  EXPECT_EQ(gauge.GetTolerance(), 10.0f);
 }
 
 }  // namespace

@@ -226,6 +226,12 @@ TEST(LineGauge, BadInputIsRefusedOrLeavesTheGaugeNotFound) {
     EXPECT_EQ(gauge.GetNumValidSamples(), 0u);
     EOk();
   }
+  // Placed soundly again, it measures as before: the NaN geometry left its profiles intact.
+  gauge.Set(EPoint(50, 50), 40, 90);
+  gauge.SetThickness(1);
+  gauge.Measure(&image);
+  EXPECT_TRUE(gauge.GetFound());
+  EXPECT_EQ(gauge.GetTolerance(), 10.0f);
 }
 
 }  // namespace

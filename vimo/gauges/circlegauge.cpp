@@ -191,8 +191,12 @@ void ECircleGauge::Measure(EROI<EBW8>* roi) {
       RecordSample(i, 1, SelectedPointIn(m_pMother), static_cast<float>(GetMeasuredPeak().Area));
     else
       RecordSample(i, 0, EPoint(), 0.0f);
-    // The tolerance segment is left on the last profile.
-    if (i + 1 == n) m_ToleranceSegment.Set(org, end);
+    // The tolerance segment is left on the last profile, with its length: ends computed from
+    // NaN geometry must not become the tolerance of the next measurement.
+    if (i + 1 == n) {
+      const EPoint across = end - org;
+      PlaceToleranceSegment((org + end) * 0.5f, std::atan2(across.GetY(), across.GetX()));
+    }
   });
   FitCircle();
   if (IsInnerFilteringEnabled()) {

@@ -164,8 +164,12 @@ void ELineGauge::Measure(EROI<EBW8>* roi) {
     MeasureSegment(roi, m_pMother, org, end, false);
     const int found = GetValid();
     RecordSample(i, found, found ? SelectedPointIn(m_pMother) : EPoint(), 0.0f);
-    // The tolerance segment is left on the last profile.
-    if (i + 1 == n) m_ToleranceSegment.Set(org, end);
+    // The tolerance segment is left on the last profile, with its length: ends computed from
+    // NaN geometry must not become the tolerance of the next measurement.
+    if (i + 1 == n) {
+      const EPoint across = end - org;
+      PlaceToleranceSegment((org + end) * 0.5f, std::atan2(across.GetY(), across.GetX()));
+    }
   });
   FitLine();
   RunFilteringPasses([this] { FitLine(); });

@@ -201,6 +201,16 @@ TEST(CircleGauge, BadInputIsRefusedOrLeavesTheGaugeNotFound) {
   gauge.Measure(&image);
   EXPECT_TRUE(gauge.GetFound());
   EXPECT_EQ(gauge.GetTolerance(), 10.0f);
+  // A band whose sums would overflow is refused like one of no pixels, before any profile
+  // re-reads the last one sampled.
+  gauge.SetThickness(3000);
+  gauge.SetSmoothing(3000);
+  gauge.Measure(&image);
+  EXPECT_EQ(EGetError(), 32767);
+  EXPECT_STREQ(EGetErrorTrace(), "ECircleGauge::Measure\n");
+  EXPECT_FALSE(gauge.GetFound());
+  EXPECT_EQ(gauge.GetNumValidSamples(), 0u);
+  EOk();
 }
 
 }  // namespace

@@ -49,6 +49,28 @@ TEST(PointGauge, DaughtersFollowTheSelectedTransitionOnceFound) {
   EOk();
 }
 
+TEST(PointGauge, BandsThatCannotBeSampledLeaveItNotFound) {
+  // A band of no pixels, or one whose sums would overflow, is refused: the last profile is not
+  // reported again from where the gauge stood before.
+  EImage<EBW8> image = gauge_test::EdgeImage(200, 100, 0, 103.3, 40, 140);
+  const unsigned bands[][2] = {{0, 1}, {3000, 3000}};
+  for (const auto& band : bands) {
+    EPointGauge gauge(100, 50);
+    gauge.SetTransitionChoice(GGE_MAX_AMPLITUDE);
+    gauge.Measure(&image);
+    ASSERT_TRUE(gauge.GetFound());
+    gauge.SetCenter(20, 50);
+    gauge.SetThickness(band[0]);
+    gauge.SetSmoothing(band[1]);
+    gauge.Measure(&image);
+    EXPECT_EQ(EGetError(), 32767);
+    EXPECT_STREQ(EGetErrorTrace(), "EPointGauge::Measure\n");
+    EXPECT_FALSE(gauge.GetFound());
+    EXPECT_FALSE(gauge.GetValid());
+    EOk();
+  }
+}
+
 // A camera that sees millimetres: scaled only, or also skewed, anisotropic and tilted.
 void SetCamera(EWorld& camera, bool tilted) {
   camera.SetSensorSize(320, 240);

@@ -181,9 +181,9 @@ void ECircleGauge::Measure(EROI<EBW8>* roi) {
   m_f32AverageDistance = 0;
   m_f32MeasuredCircularity = 0;
   m_f32MeasuredTotalTransition = 0;
-  // No region, or a band of no pixels, is refused like a sample count that cannot be taken:
-  // no profile would hold anything but the previous one.
-  const unsigned n = CanSample(roi, m_un32Thickness) ? GetNumSamples() : 0;
+  // No region, or a band that cannot be summed, is refused like a sample count that cannot be
+  // taken: no profile would hold anything but the previous one.
+  const unsigned n = CanSample(roi, *this) ? GetNumSamples() : 0;
   if (!BeginSamples(n, "ECircleGauge::Measure")) return;
   ForEachProfile(n, [&](unsigned i, EPoint org, EPoint end) {
     MeasureSegment(roi, m_pMother, org, end, false);

@@ -102,7 +102,9 @@ void EPointGauge::Measure(EROI<EBW8>* roi) {
   EOk();
   SetFound(0, 0);
   ValidateFrame();
-  if (roi == nullptr || roi->IsVoid()) {
+  // No region, or a band that cannot be summed: nothing is measured, and the transitions of the
+  // last measurement, taken elsewhere, are dropped.
+  if (!CanSample(roi, *this)) {
     m_Peaks.Empty();
     m_n32SelectedIndex = -1;
     ESetError(E_ERROR_INVALID_PARAMETER);

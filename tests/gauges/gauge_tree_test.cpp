@@ -71,6 +71,31 @@ TEST(PointGauge, BandsThatCannotBeSampledLeaveItNotFound) {
   }
 }
 
+TEST(GaugeTree, AGaugeMadeFoundByItsCallerKeepsItsDaughtersOnItsNominalPlacement) {
+  // Never measured, nominal placements moved since construction: made found, each gauge hands
+  // its daughters the nominal geometry (a point gauge with no transition selected, its point).
+  EPointGauge point(100, 50);
+  point.SetTransitionChoice(GGE_MAX_AMPLITUDE);
+  ELineGauge line;
+  line.Set(EPoint(50, 50), 40, 90);
+  ECircleGauge circle;
+  circle.Set(EPoint(30, 40), 20, 0.0f, 1);
+  struct Case {
+    EShape* gauge;
+    float x, y;
+  } cases[] = {{&point, 100, 55}, {&line, 45, 50}, {&circle, 30, 45}};
+  for (const Case& c : cases) {
+    EPointShape daughter(0, 5);
+    daughter.Attach(c.gauge);
+    c.gauge->SetFound(1, 0);
+    ASSERT_TRUE(c.gauge->GetFound());
+    EXPECT_NEAR(daughter.LocalToWorld(EPoint()).GetX(), c.x, 1e-4);
+    EXPECT_NEAR(daughter.LocalToWorld(EPoint()).GetY(), c.y, 1e-4);
+  }
+  EXPECT_EQ(line.GetMeasuredLine().GetCenter(), EPoint(50, 50));
+  EXPECT_EQ(circle.GetMeasuredCircle().GetRadius(), 10.0f);
+}
+
 // A camera that sees millimetres: scaled only, or also skewed, anisotropic and tilted.
 void SetCamera(EWorld& camera, bool tilted) {
   camera.SetSensorSize(320, 240);

@@ -134,6 +134,8 @@ EFrame* ECircleGauge::CastToFrame() {
 }
 
 void ECircleGauge::SetFound(int found, int daughters) {
+  // While not found the measured geometry is the nominal one, wherever that was placed since.
+  if (found && !GetFound()) m_MeasuredCircle = static_cast<const ECircle&>(*this);
   SwitchFound(this, found, [this] { m_MeasuredCircle = static_cast<const ECircle&>(*this); });
   EShape::SetFound(found, daughters);
 }

@@ -120,6 +120,8 @@ EFrame* ELineGauge::CastToFrame() {
 }
 
 void ELineGauge::SetFound(int found, int daughters) {
+  // While not found the measured geometry is the nominal one, wherever that was placed since.
+  if (found && !GetFound()) m_MeasuredLine = static_cast<const ELine&>(*this);
   SwitchFound(this, found, [this] { m_MeasuredLine = static_cast<const ELine&>(*this); });
   EShape::SetFound(found, daughters);
 }

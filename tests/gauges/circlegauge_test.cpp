@@ -196,6 +196,21 @@ TEST(CircleGauge, BadInputIsRefusedOrLeavesTheGaugeNotFound) {
     EXPECT_EQ(gauge.GetNumValidSamples(), 0u);
     EOk();
   }
+  // Placed soundly again, it measures as before: the NaN geometry left its profiles intact.
+  gauge.Set(EPoint(60, 60), 60, 0.0f, 1);
+  gauge.Measure(&image);
+  EXPECT_TRUE(gauge.GetFound());
+  EXPECT_EQ(gauge.GetTolerance(), 10.0f);
+  // A band whose sums would overflow is refused like one of no pixels, before any profile
+  // re-reads the last one sampled.
+  gauge.SetThickness(3000);
+  gauge.SetSmoothing(3000);
+  gauge.Measure(&image);
+  EXPECT_EQ(EGetError(), 32767);
+  EXPECT_STREQ(EGetErrorTrace(), "ECircleGauge::Measure\n");
+  EXPECT_FALSE(gauge.GetFound());
+  EXPECT_EQ(gauge.GetNumValidSamples(), 0u);
+  EOk();
 }
 
 }  // namespace

@@ -49,6 +49,53 @@ TEST(PointGauge, DaughtersFollowTheSelectedTransitionOnceFound) {
   EOk();
 }
 
+TEST(PointGauge, BandsThatCannotBeSampledLeaveItNotFound) {
+  // A band of no pixels, or one whose sums would overflow, is refused: the last profile is not
+  // reported again from where the gauge stood before.
+  EImage<EBW8> image = gauge_test::EdgeImage(200, 100, 0, 103.3, 40, 140);
+  const unsigned bands[][2] = {{0, 1}, {3000, 3000}};
+  for (const auto& band : bands) {
+    EPointGauge gauge(100, 50);
+    gauge.SetTransitionChoice(GGE_MAX_AMPLITUDE);
+    gauge.Measure(&image);
+    ASSERT_TRUE(gauge.GetFound());
+    gauge.SetCenter(20, 50);
+    gauge.SetThickness(band[0]);
+    gauge.SetSmoothing(band[1]);
+    gauge.Measure(&image);
+    EXPECT_EQ(EGetError(), 32767);
+    EXPECT_STREQ(EGetErrorTrace(), "EPointGauge::Measure\n");
+    EXPECT_FALSE(gauge.GetFound());
+    EXPECT_FALSE(gauge.GetValid());
+    EOk();
+  }
+}
+
+TEST(GaugeTree, AGaugeMadeFoundByItsCallerKeepsItsDaughtersOnItsNominalPlacement) {
+  // Never measured, nominal placements moved since construction: made found, each gauge hands
+  // its daughters the nominal geometry (a point gauge with no transition selected, its point).
+  EPointGauge point(100, 50);
+  point.SetTransitionChoice(GGE_MAX_AMPLITUDE);
+  ELineGauge line;
+  line.Set(EPoint(50, 50), 40, 90);
+  ECircleGauge circle;
+  circle.Set(EPoint(30, 40), 20, 0.0f, 1);
+  struct Case {
+    EShape* gauge;
+    float x, y;
+  } cases[] = {{&point, 100, 55}, {&line, 45, 50}, {&circle, 30, 45}};
+  for (const Case& c : cases) {
+    EPointShape daughter(0, 5);
+    daughter.Attach(c.gauge);
+    c.gauge->SetFound(1, 0);
+    ASSERT_TRUE(c.gauge->GetFound());
+    EXPECT_NEAR(daughter.LocalToWorld(EPoint()).GetX(), c.x, 1e-4);
+    EXPECT_NEAR(daughter.LocalToWorld(EPoint()).GetY(), c.y, 1e-4);
+  }
+  EXPECT_EQ(line.GetMeasuredLine().GetCenter(), EPoint(50, 50));
+  EXPECT_EQ(circle.GetMeasuredCircle().GetRadius(), 10.0f);
+}
+
 // A camera that sees millimetres: scaled only, or also skewed, anisotropic and tilted.
 void SetCamera(EWorld& camera, bool tilted) {
   camera.SetSensorSize(320, 240);

@@ -226,6 +226,24 @@ TEST(LineGauge, BadInputIsRefusedOrLeavesTheGaugeNotFound) {
     EXPECT_EQ(gauge.GetNumValidSamples(), 0u);
     EOk();
   }
+  // Placed soundly again, it measures as before: the NaN geometry left its profiles intact.
+  gauge.Set(EPoint(50, 50), 40, 90);
+  gauge.SetThickness(1);
+  gauge.Measure(&image);
+  EXPECT_TRUE(gauge.GetFound());
+  EXPECT_EQ(gauge.GetTolerance(), 10.0f);
+  // A band whose sums would overflow is refused like one of no pixels, even with a known angle
+  // that would fit a line through the last profile sampled, re-read by every sample.
+  gauge.SetKnownAngle(1);
+  gauge.Set(EPoint(20, 50), 40, 90);  // no edge under it
+  gauge.SetThickness(3000);
+  gauge.SetSmoothing(3000);
+  gauge.Measure(&image);
+  EXPECT_EQ(EGetError(), 32767);
+  EXPECT_STREQ(EGetErrorTrace(), "ELineGauge::Measure\n");
+  EXPECT_FALSE(gauge.GetFound());
+  EXPECT_EQ(gauge.GetNumValidSamples(), 0u);
+  EOk();
 }
 
 }  // namespace

@@ -134,6 +134,8 @@ EFrame* ECircleGauge::CastToFrame() {
 }
 
 void ECircleGauge::SetFound(int found, int daughters) {
+  // While not found the measured geometry is the nominal one, wherever that was placed since.
+  if (found && !GetFound()) m_MeasuredCircle = static_cast<const ECircle&>(*this);
   SwitchFound(this, found, [this] { m_MeasuredCircle = static_cast<const ECircle&>(*this); });
   EShape::SetFound(found, daughters);
 }
@@ -181,9 +183,9 @@ void ECircleGauge::Measure(EROI<EBW8>* roi) {
   m_f32AverageDistance = 0;
   m_f32MeasuredCircularity = 0;
   m_f32MeasuredTotalTransition = 0;
-  // No region, or a band of no pixels, is refused like a sample count that cannot be taken:
-  // no profile would hold anything but the previous one.
-  const unsigned n = CanSample(roi, m_un32Thickness) ? GetNumSamples() : 0;
+  // No region, or a band that cannot be summed, is refused like a sample count that cannot be
+  // taken: no profile would hold anything but the previous one.
+  const unsigned n = CanSample(roi, *this) ? GetNumSamples() : 0;
   if (!BeginSamples(n, "ECircleGauge::Measure")) return;
   ForEachProfile(n, [&](unsigned i, EPoint org, EPoint end) {
     MeasureSegment(roi, m_pMother, org, end, false);
@@ -191,8 +193,12 @@ void ECircleGauge::Measure(EROI<EBW8>* roi) {
       RecordSample(i, 1, SelectedPointIn(m_pMother), static_cast<float>(GetMeasuredPeak().Area));
     else
       RecordSample(i, 0, EPoint(), 0.0f);
-    // The tolerance segment is left on the last profile.
-    if (i + 1 == n) m_ToleranceSegment.Set(org, end);
+    // The tolerance segment is left on the last profile, with its length: ends computed from
+    // NaN geometry must not become the tolerance of the next measurement.
+    if (i + 1 == n) {
+      const EPoint across = end - org;
+      PlaceToleranceSegment((org + end) * 0.5f, std::atan2(across.GetY(), across.GetX()));
+    }
   });
   FitCircle();
   if (IsInnerFilteringEnabled()) {

@@ -26,6 +26,13 @@ float WrapAngle(float angle) {
   return a;
 }
 
+bool CanSample(EROI<EBW8>* roi, const ETransition& transition) {
+  const uint64_t thickness = transition.GetThickness();
+  const uint64_t smoothing = transition.GetSmoothing() > 1 ? transition.GetSmoothing() : 1;
+  return roi != nullptr && !roi->IsVoid() && thickness > 0 &&
+         thickness * smoothing <= vimo_profile::kMaxSampleWeight;
+}
+
 void PlacementToDisplay(EShape* placement, EPoint p, int& x, int& y) {
   if (placement != nullptr) return placement->LocalToDisplay(p, x, y);
   SensorToDisplay(nullptr, p, x, y);

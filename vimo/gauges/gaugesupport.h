@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "vimo/gauges/gauge.h"
+#include "vimo/gauges/transition.h"
 #include "vimo/shapes/shape.h"
 
 namespace vimo_gauge {
@@ -13,10 +14,10 @@ namespace vimo_gauge {
 // Wraps an angle in radians into (-pi, pi].
 float WrapAngle(float angle);
 
-// Whether profiles can be sampled in roi with bands of `thickness` pixels.
-inline bool CanSample(EROI<EBW8>* roi, unsigned thickness) {
-  return roi != nullptr && !roi->IsVoid() && thickness > 0;
-}
+// Whether transition's profiles can be sampled in roi: a region with pixels, a band of at least
+// one pixel, and a band and smoothing whose sums fit in 32 bits. A transition refuses to sample
+// otherwise and analyses its last profile again, which a gauge must not report as a result.
+bool CanSample(EROI<EBW8>* roi, const ETransition& transition);
 
 // The frame a gauge hands its daughters (CastToFrame) is about to change, either because the
 // found state flips or because a new fit replaces the measured geometry: the frame they were

@@ -120,6 +120,8 @@ EFrame* ELineGauge::CastToFrame() {
 }
 
 void ELineGauge::SetFound(int found, int daughters) {
+  // While not found the measured geometry is the nominal one, wherever that was placed since.
+  if (found && !GetFound()) m_MeasuredLine = static_cast<const ELine&>(*this);
   SwitchFound(this, found, [this] { m_MeasuredLine = static_cast<const ELine&>(*this); });
   EShape::SetFound(found, daughters);
 }
@@ -156,16 +158,20 @@ void ELineGauge::Measure(EROI<EBW8>* roi) {
   SetFound(0, 0);
   m_MeasuredLine = static_cast<const ELine&>(*this);
   ValidateFrame();
-  // No region, or a band of no pixels, is refused like a sample count that cannot be taken:
-  // no profile would hold anything but the previous one.
-  const unsigned n = CanSample(roi, m_un32Thickness) ? GetNumSamples() : 0;
+  // No region, or a band that cannot be summed, is refused like a sample count that cannot be
+  // taken: no profile would hold anything but the previous one.
+  const unsigned n = CanSample(roi, *this) ? GetNumSamples() : 0;
   if (!BeginSamples(n, "ELineGauge::Measure")) return;
   ForEachProfile(n, [&](unsigned i, EPoint org, EPoint end) {
     MeasureSegment(roi, m_pMother, org, end, false);
     const int found = GetValid();
     RecordSample(i, found, found ? SelectedPointIn(m_pMother) : EPoint(), 0.0f);
-    // The tolerance segment is left on the last profile.
-    if (i + 1 == n) m_ToleranceSegment.Set(org, end);
+    // The tolerance segment is left on the last profile, with its length: ends computed from
+    // NaN geometry must not become the tolerance of the next measurement.
+    if (i + 1 == n) {
+      const EPoint across = end - org;
+      PlaceToleranceSegment((org + end) * 0.5f, std::atan2(across.GetY(), across.GetX()));
+    }
   });
   FitLine();
   RunFilteringPasses([this] { FitLine(); });

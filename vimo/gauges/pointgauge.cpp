@@ -79,6 +79,7 @@ EFrame* EPointGauge::CastToFrame() {
 }
 
 void EPointGauge::SetFound(int found, int daughters) {
+  if (found && !GetFound()) PlaceFoundFrame();
   SwitchFound(this, found, [] {});
   EShape::SetFound(found, daughters);
 }
@@ -102,7 +103,9 @@ void EPointGauge::Measure(EROI<EBW8>* roi) {
   EOk();
   SetFound(0, 0);
   ValidateFrame();
-  if (roi == nullptr || roi->IsVoid()) {
+  // No region, or a band that cannot be summed: nothing is measured, and the transitions of the
+  // last measurement, taken elsewhere, are dropped.
+  if (!CanSample(roi, *this)) {
     m_Peaks.Empty();
     m_n32SelectedIndex = -1;
     ESetError(E_ERROR_INVALID_PARAMETER);
@@ -110,11 +113,13 @@ void EPointGauge::Measure(EROI<EBW8>* roi) {
     return;
   }
   MeasureToleranceSegment(roi, m_pMother, true);
-  if (!GetValid()) return;
-  ReplacePlacement(this, [&] {
-    EShape::SetFound(1, 0);
-    m_FoundFrame.Set(SelectedPointIn(m_pMother), m_ToleranceSegment.GetAngle(), 1.0f);
-  });
+  if (GetValid()) SetFound(1, 0);
+}
+
+void EPointGauge::PlaceFoundFrame() {
+  // Without a selected transition (a gauge made found by its caller), the nominal point.
+  const EPoint p = GetValid() ? SelectedPointIn(m_pMother) : m_ToleranceSegment.GetCenter();
+  m_FoundFrame.Set(p, m_ToleranceSegment.GetAngle(), 1.0f);
 }
 
 EPoint EPointGauge::GetMeasuredPoint(unsigned int index) {

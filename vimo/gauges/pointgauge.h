@@ -69,7 +69,9 @@ class VIMO_EXPORT EPointGauge : public EPointShape, public ETransition {
   void CopyGaugeFields(EPointGauge* dest) const;
   // Whether daughters follow the selected transition rather than the tolerance segment.
   bool FollowsTransition() const { return GetFound() && m_eTransitionChoice != GGE_ALL_PEAKS; }
-  // The selected transition as daughters follow it, set by each successful measurement.
+  // Sets m_FoundFrame on the selected transition, as the gauge becomes found.
+  void PlaceFoundFrame();
+  // The selected transition as daughters follow it, set each time the gauge becomes found.
   EFrame m_FoundFrame;
 };
 

@@ -124,6 +124,54 @@ TEST(EdgeGauges, BadInputIsRefusedWithoutCrashing) {
   CheckBadInput<EWedgeGauge>("EWedgeGauge::SetSamplingStep\n");
 }
 
+ETransition& FirstEdge(ERectangleGauge& g) { return g.GetTransitionx(); }
+ETransition& FirstEdge(EWedgeGauge& g) { return g.GetTransitionR(); }
+
+// An active edge whose transition cannot sample (no band, or a band and smoothing whose sums
+// would overflow) refuses the measurement: its profiles would all hold the previous
+// measurement's last one. The same transition on an inactive edge does no harm.
+template <class Gauge>
+void CheckEdgesThatCannotSample(const char* trace) {
+  constexpr bool rectangle = std::is_same_v<Gauge, ERectangleGauge>;
+  EImage<EBW8> image = gauge_images::Render(
+      160, 120,
+      [&](double x, double y) {
+        return rectangle ? gauge_images::Rectangle{80, 60, 30, 20, 0}(x, y)
+                         : gauge_images::Sector{80, 60, 30, 50, 0, 2 * gauge_images::kPi}(x, y);
+      },
+      30, 160, 1.0);
+  const struct {
+    const char* name;
+    unsigned thickness, smoothing, activeEdges;
+    E_ERRORS error;
+  } cases[] = {{"no band", 0, 1, 0xF00, E_ERROR_INVALID_PARAMETER},
+               {"overflowing band", 3, 0x7FFFFFFF / 255 / 2, 0xF00, E_ERROR_INVALID_PARAMETER},
+               {"no band on an inactive edge", 0, 1, rectangle ? 0xE00u : 0x700u, E_OK}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Gauge g;
+    Place(g, 80, 60);
+    g.Measure(&image);
+    ASSERT_TRUE(g.GetFound());
+    FirstEdge(g).SetThickness(c.thickness);
+    FirstEdge(g).SetSmoothing(c.smoothing);
+    g.SetActiveEdges(c.activeEdges);
+    EOk();
+    g.Measure(&image);
+    EXPECT_EQ(EGetError(), c.error);
+    EXPECT_EQ(g.GetFound() != 0, c.error == E_OK);
+    if (c.error == E_OK) continue;
+    EXPECT_STREQ(EGetErrorTrace(), trace);
+    EXPECT_EQ(g.GetSamples().GetNumElements(), 0u);
+    EXPECT_EQ(g.GetNumValidSamples(), 0u);
+  }
+}
+
+TEST(EdgeGauges, EdgesThatCannotSampleRefuseTheMeasurement) {
+  CheckEdgesThatCannotSample<ERectangleGauge>("ERectangleGauge::Measure\n");
+  CheckEdgesThatCannotSample<EWedgeGauge>("EWedgeGauge::Measure\n");
+}
+
 // The dark squares of a sheet under uneven light, in perspective: each gauge starts on the
 // square's blob (centroid, side of the square of the same area, rows at about 23 degrees).
 // The roll of tape: radial grey-level profiles put its outer edge 106.5 pixels from (472, 337)

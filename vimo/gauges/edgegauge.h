@@ -84,7 +84,8 @@ class EEdgeGauge : public Shape, public EGauge {
 
   // The profiles of a measurement: not found, measured geometry nominal, frame validated, one
   // fresh sample per profile of every edge in turn, each measured by its edge's transition.
-  // Refused with 32767 and the trace for no image or unusable profile counts.
+  // Refused with 32767 and the trace for no image, unusable profile counts or an edge whose
+  // transition cannot sample.
   bool MeasureProfiles(EROI<EBW8>* roi, const char* trace);
   // One profile of transition t, centred on center at angle (radians); the transition's point
   // in the mother's coordinates when one was found.

@@ -129,7 +129,8 @@ ETransition& FirstEdge(EWedgeGauge& g) { return g.GetTransitionR(); }
 
 // An active edge whose transition cannot sample (no band, or a band and smoothing whose sums
 // would overflow) refuses the measurement: its profiles would all hold the previous
-// measurement's last one. The same transition on an inactive edge does no harm.
+// measurement's last one. The same transition on an inactive edge does no harm. With no profile
+// to lay at all, the gauge is simply not found.
 template <class Gauge>
 void CheckEdgesThatCannotSample(const char* trace) {
   constexpr bool rectangle = std::is_same_v<Gauge, ERectangleGauge>;
@@ -165,9 +166,23 @@ void CheckEdgesThatCannotSample(const char* trace) {
     EXPECT_EQ(g.GetSamples().GetNumElements(), 0u);
     EXPECT_EQ(g.GetNumValidSamples(), 0u);
   }
+  // No active edge, or none that exists (the inner arc of a disc).
+  Gauge none;
+  if constexpr (rectangle) {
+    Place(none, 80, 60);
+    none.SetActiveEdges(0);
+  } else {
+    none.Set(EPoint(80, 60), 100.0f, 0.0f, 0.0f, 1);
+    none.SetActiveEdges(0x400);
+  }
+  EOk();
+  none.Measure(&image);
+  EXPECT_EQ(EGetError(), E_OK);
+  EXPECT_FALSE(none.GetFound());
+  EXPECT_EQ(none.GetSamples().GetNumElements(), 0u);
 }
 
-TEST(EdgeGauges, EdgesThatCannotSampleRefuseTheMeasurement) {
+TEST(EdgeGauges, AnEdgeThatCannotSampleIsRefusedAndNoEdgeAtAllIsNoError) {
   CheckEdgesThatCannotSample<ERectangleGauge>("ERectangleGauge::Measure\n");
   CheckEdgesThatCannotSample<EWedgeGauge>("EWedgeGauge::Measure\n");
 }

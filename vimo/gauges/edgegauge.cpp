@@ -112,9 +112,11 @@ bool EEdgeGauge<Shape, Geometry>::MeasureProfiles(EROI<EBW8>* roi, const char* t
   m_Measured = static_cast<const Geometry&>(*this);
   m_Measured.InvalidateFrame();
   this->ValidateFrame();
-  if (roi == nullptr || !usable) {
+  if (roi == nullptr || !usable || total == 0) {
     m_Samples.Empty();
     m_un32NumValidSamples = 0;
+    // No active edge that exists: nothing to measure, and nothing wrong.
+    if (roi != nullptr && usable) return false;
     ESetError(E_ERROR_INVALID_PARAMETER);
     ETraceError(trace);
     return false;

@@ -85,7 +85,7 @@ class EEdgeGauge : public Shape, public EGauge {
   // The profiles of a measurement: not found, measured geometry nominal, frame validated, one
   // fresh sample per profile of every edge in turn, each measured by its edge's transition.
   // Refused with 32767 and the trace for no image, unusable profile counts or an edge whose
-  // transition cannot sample.
+  // transition cannot sample; false without an error when no edge has a profile.
   bool MeasureProfiles(EROI<EBW8>* roi, const char* trace);
   // One profile of transition t, centred on center at angle (radians); the transition's point
   // in the mother's coordinates when one was found.

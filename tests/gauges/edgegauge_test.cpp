@@ -68,6 +68,11 @@ TEST(EdgeGauges, DaughtersFollowTheResultAndEveryDrawingModeDraws) {
     EXPECT_EQ(Lit(rectangle, mode) > 0, mode != 2 && mode != 4 && mode != 7) << mode;
     EXPECT_EQ(Lit(wedge, mode) > 0, mode != 2 && mode != 7) << mode;
   }
+  // Not found, the measured geometry is the nominal one, and mode 1 shows it.
+  rectangle.SetFound(0, 0);
+  wedge.SetFound(0, 0);
+  EXPECT_GT(Lit(rectangle, 1), 0);
+  EXPECT_GT(Lit(wedge, 1), 0);
 }
 
 // The rectangle's width or the wedge's inner diameter is `size`.

@@ -185,9 +185,7 @@ void EEdgeGauge<Shape, Geometry>::Draw(Quarnel::DrawAdapter* adapter, INS_DRAWIN
         DrawNominalBands(adapter);
         Shape::Draw(adapter, mode, 0);
         break;
-      case INS_DRAW_ACTUAL:
-        if (this->GetFound()) DrawMeasured(adapter);
-        break;
+      case INS_DRAW_ACTUAL: DrawMeasured(adapter); break;
       case INS_DRAW_SAMPLING_PATH: DrawProfiles(adapter, 0xFFFFFFFFu); break;
       case INS_DRAW_SAMPLE_PROFILE:
         if (SelectedSample() != 0xFFFFFFFFu) DrawProfiles(adapter, SelectedSample());

@@ -29,9 +29,9 @@ class EEdgeGauge : public Shape, public EGauge {
   // Rescales the four transitions and the sampling step, then the shape.
   void Rescale(float factor, int daughters) override;
   // By drawing mode: 0 the nominal outline with the tolerance band of each active edge, 1 the
-  // measured outline with its label (while found), 3 every profile, 4 the profiles of the
-  // selected sample where the gauge has one, 5, 6 and 8 the skipped, valid and filtered-out
-  // samples.
+  // measured outline with its label (the nominal one while not found), 3 every profile, 4 the
+  // profiles of the selected sample where the gauge has one, 5, 6 and 8 the skipped, valid and
+  // filtered-out samples.
   void Draw(Quarnel::DrawAdapter* adapter, INS_DRAWING_MODES mode, int daughters) override;
   // Pointer interaction and the records come with their own modules; until then the gauge
   // behaves as its shape does.

@@ -68,6 +68,11 @@ TEST(EdgeGauges, DaughtersFollowTheResultAndEveryDrawingModeDraws) {
     EXPECT_EQ(Lit(rectangle, mode) > 0, mode != 2 && mode != 4 && mode != 7) << mode;
     EXPECT_EQ(Lit(wedge, mode) > 0, mode != 2 && mode != 7) << mode;
   }
+  // Not found, the measured geometry is the nominal one, and mode 1 shows it.
+  rectangle.SetFound(0, 0);
+  wedge.SetFound(0, 0);
+  EXPECT_GT(Lit(rectangle, 1), 0);
+  EXPECT_GT(Lit(wedge, 1), 0);
 }
 
 // The rectangle's width or the wedge's inner diameter is `size`.
@@ -122,6 +127,69 @@ void CheckBadInput(const char* stepTrace) {
 TEST(EdgeGauges, BadInputIsRefusedWithoutCrashing) {
   CheckBadInput<ERectangleGauge>("ERectangleGauge::SetSamplingStep\n");
   CheckBadInput<EWedgeGauge>("EWedgeGauge::SetSamplingStep\n");
+}
+
+ETransition& FirstEdge(ERectangleGauge& g) { return g.GetTransitionx(); }
+ETransition& FirstEdge(EWedgeGauge& g) { return g.GetTransitionR(); }
+
+// An active edge whose transition cannot sample (no band, or a band and smoothing whose sums
+// would overflow) refuses the measurement: its profiles would all hold the previous
+// measurement's last one. The same transition on an inactive edge does no harm. With no profile
+// to lay at all, the gauge is simply not found.
+template <class Gauge>
+void CheckEdgesThatCannotSample(const char* trace) {
+  constexpr bool rectangle = std::is_same_v<Gauge, ERectangleGauge>;
+  EImage<EBW8> image = gauge_images::Render(
+      160, 120,
+      [&](double x, double y) {
+        return rectangle ? gauge_images::Rectangle{80, 60, 30, 20, 0}(x, y)
+                         : gauge_images::Sector{80, 60, 30, 50, 0, 2 * gauge_images::kPi}(x, y);
+      },
+      30, 160, 1.0);
+  const struct {
+    const char* name;
+    unsigned thickness, smoothing, activeEdges;
+    E_ERRORS error;
+  } cases[] = {{"no band", 0, 1, 0xF00, E_ERROR_INVALID_PARAMETER},
+               {"overflowing band", 3, 0x7FFFFFFF / 255 / 2, 0xF00, E_ERROR_INVALID_PARAMETER},
+               {"no band on an inactive edge", 0, 1, rectangle ? 0xE00u : 0x700u, E_OK}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Gauge g;
+    Place(g, 80, 60);
+    g.Measure(&image);
+    ASSERT_TRUE(g.GetFound());
+    FirstEdge(g).SetThickness(c.thickness);
+    FirstEdge(g).SetSmoothing(c.smoothing);
+    g.SetActiveEdges(c.activeEdges);
+    EOk();
+    g.Measure(&image);
+    EXPECT_EQ(EGetError(), c.error);
+    EXPECT_EQ(g.GetFound() != 0, c.error == E_OK);
+    if (c.error == E_OK) continue;
+    EXPECT_STREQ(EGetErrorTrace(), trace);
+    EXPECT_EQ(g.GetSamples().GetNumElements(), 0u);
+    EXPECT_EQ(g.GetNumValidSamples(), 0u);
+  }
+  // No active edge, or none that exists (the inner arc of a disc).
+  Gauge none;
+  if constexpr (rectangle) {
+    Place(none, 80, 60);
+    none.SetActiveEdges(0);
+  } else {
+    none.Set(EPoint(80, 60), 100.0f, 0.0f, 0.0f, 1);
+    none.SetActiveEdges(0x400);
+  }
+  EOk();
+  none.Measure(&image);
+  EXPECT_EQ(EGetError(), E_OK);
+  EXPECT_FALSE(none.GetFound());
+  EXPECT_EQ(none.GetSamples().GetNumElements(), 0u);
+}
+
+TEST(EdgeGauges, AnEdgeThatCannotSampleIsRefusedAndNoEdgeAtAllIsNoError) {
+  CheckEdgesThatCannotSample<ERectangleGauge>("ERectangleGauge::Measure\n");
+  CheckEdgesThatCannotSample<EWedgeGauge>("EWedgeGauge::Measure\n");
 }
 
 // The dark squares of a sheet under uneven light, in perspective: each gauge starts on the

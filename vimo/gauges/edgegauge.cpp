@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "vimo/gauges/profilesampler.h"
 #include "vimo/shapes/rectangleshape.h"
 #include "vimo/shapes/wedgeshape.h"
 
@@ -95,20 +96,31 @@ void EEdgeGauge<Shape, Geometry>::TakeResult(const Geometry& result) {
 template <class Shape, class Geometry>
 bool EEdgeGauge<Shape, Geometry>::MeasureProfiles(EROI<EBW8>* roi, const char* trace) {
   unsigned counts[4];
-  const bool usable = SampleCounts(counts);
+  bool usable = SampleCounts(counts);
+  uint64_t total = 0;
+  for (int e = 0; e < 4; ++e) {
+    total += counts[e];
+    // A transition without a band, or whose band and smoothing overflow its sums, samples
+    // nothing and analyses its previous profile again: every profile of its edge would get
+    // the same stale point.
+    const ETransition& t = m_Transitions[e];
+    const uint64_t weight =
+        uint64_t(t.m_un32Thickness) * (t.m_un32Smoothing > 1 ? t.m_un32Smoothing : 1);
+    if (counts[e] > 0 && (weight == 0 || weight > vimo_profile::kMaxSampleWeight)) usable = false;
+  }
   SetFound(0, 0);
   m_Measured = static_cast<const Geometry&>(*this);
   m_Measured.InvalidateFrame();
   this->ValidateFrame();
-  if (roi == nullptr || !usable) {
+  if (roi == nullptr || !usable || total == 0) {
     m_Samples.Empty();
     m_un32NumValidSamples = 0;
+    // No active edge that exists: nothing to measure, and nothing wrong.
+    if (roi != nullptr && usable) return false;
     ESetError(E_ERROR_INVALID_PARAMETER);
     ETraceError(trace);
     return false;
   }
-  uint64_t total = 0;
-  for (int e = 0; e < 4; ++e) total += counts[e];
   if (!BeginSamples(total > kMaxGaugeSamples ? 0u : static_cast<unsigned>(total), trace))
     return false;
   unsigned index = 0;
@@ -173,9 +185,7 @@ void EEdgeGauge<Shape, Geometry>::Draw(Quarnel::DrawAdapter* adapter, INS_DRAWIN
         DrawNominalBands(adapter);
         Shape::Draw(adapter, mode, 0);
         break;
-      case INS_DRAW_ACTUAL:
-        if (this->GetFound()) DrawMeasured(adapter);
-        break;
+      case INS_DRAW_ACTUAL: DrawMeasured(adapter); break;
       case INS_DRAW_SAMPLING_PATH: DrawProfiles(adapter, 0xFFFFFFFFu); break;
       case INS_DRAW_SAMPLE_PROFILE:
         if (SelectedSample() != 0xFFFFFFFFu) DrawProfiles(adapter, SelectedSample());

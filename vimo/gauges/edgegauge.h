@@ -29,9 +29,9 @@ class VIMO_EXPORT EEdgeGauge : public Shape, public EGauge {
   // Rescales the four transitions and the sampling step, then the shape.
   void Rescale(float factor, int daughters) override;
   // By drawing mode: 0 the nominal outline with the tolerance band of each active edge, 1 the
-  // measured outline with its label (while found), 3 every profile, 4 the profiles of the
-  // selected sample where the gauge has one, 5, 6 and 8 the skipped, valid and filtered-out
-  // samples.
+  // measured outline with its label (the nominal one while not found), 3 every profile, 4 the
+  // profiles of the selected sample where the gauge has one, 5, 6 and 8 the skipped, valid and
+  // filtered-out samples.
   void Draw(Quarnel::DrawAdapter* adapter, INS_DRAWING_MODES mode, int daughters) override;
   // The shape's handles, then two tolerance handles (0xC to 0x13, a pair per edge in the
   // gauge's handle order) on either side of each edge that offers them, then the daughters.
@@ -96,7 +96,8 @@ class VIMO_EXPORT EEdgeGauge : public Shape, public EGauge {
 
   // The profiles of a measurement: not found, measured geometry nominal, frame validated, one
   // fresh sample per profile of every edge in turn, each measured by its edge's transition.
-  // Refused with 32767 and the trace for no image or unusable profile counts.
+  // Refused with 32767 and the trace for no image, unusable profile counts or an edge whose
+  // transition cannot sample; false without an error when no edge has a profile.
   bool MeasureProfiles(EROI<EBW8>* roi, const char* trace);
   // One profile of transition t, centred on center at angle (radians); the transition's point
   // in the mother's coordinates when one was found.

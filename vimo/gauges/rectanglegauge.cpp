@@ -250,17 +250,17 @@ void ERectangleGauge::DrawNominalBands(Quarnel::DrawAdapter* adapter) {
 }
 
 void ERectangleGauge::DrawMeasured(Quarnel::DrawAdapter* adapter) {
+  const ERectangle measured = MeasuredOrNominal();
   EPoint a, b, c, d;
-  m_Measured.GetCorners(a, b, c, d);
+  measured.GetCorners(a, b, c, d);
   DrawSegment(adapter, a, b);
   DrawSegment(adapter, b, d);
   DrawSegment(adapter, d, c);
   DrawSegment(adapter, c, a);
   char name[kShapeLabelSize], label[kShapeLabelSize];
   std::snprintf(label, sizeof label, ERectangleShape::GetFormat(), ResultName(name, sizeof name),
-                static_cast<double>(m_Measured.GetX()), static_cast<double>(m_Measured.GetY()),
-                static_cast<double>(m_Measured.GetAngle()), EGetAngleUnitName(),
-                static_cast<double>(m_Measured.GetSizeX()),
-                static_cast<double>(m_Measured.GetSizeY()));
-  DrawResultLabel(adapter, label, m_Measured.GetCenter());
+                static_cast<double>(measured.GetX()), static_cast<double>(measured.GetY()),
+                static_cast<double>(measured.GetAngle()), EGetAngleUnitName(),
+                static_cast<double>(measured.GetSizeX()), static_cast<double>(measured.GetSizeY()));
+  DrawResultLabel(adapter, label, measured.GetCenter());
 }

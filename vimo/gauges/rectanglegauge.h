@@ -61,7 +61,8 @@ class VIMO_EXPORT ERectangleGauge : public EEdgeGauge<ERectangleShape, ERectangl
   int IsInnerFilteringEnabled() const;
 
   // Measures every active edge in roi and fits the rectangle. Refused with 32767 (and not
-  // found) for no image or geometry and step that give no finite sample count.
+  // found) for no image, geometry and step that give no finite sample count, or an active edge
+  // whose transition cannot sample (thickness 0, or thickness x smoothing too large).
   void Measure(EROI<EBW8>* roi);
   // The closed-form fit of the current samples.
   void FitRectangle();

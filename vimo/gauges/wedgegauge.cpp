@@ -326,7 +326,7 @@ void EWedgeGauge::DrawNominalBands(Quarnel::DrawAdapter* adapter) {
 }
 
 void EWedgeGauge::DrawMeasured(Quarnel::DrawAdapter* adapter) {
-  const EWedge& w = m_Measured;
+  const EWedge w = MeasuredOrNominal();
   DrawArc(adapter, w.GetCenter(), w.GetOuterRadius(), w.GetRawAngle(),
           EToRadians(w.GetAmplitude()));
   if (!w.GetFullBreadth())

@@ -52,7 +52,9 @@ class VIMO_EXPORT EWedgeGauge : public EEdgeGauge<EWedgeShape, EWedge> {
   ETransition& GetTransitionR() { return m_Transitions[kEdgeR]; }
 
   // Measures every active edge that exists in roi and fits the wedge. Refused with 32767 (and
-  // not found) for no image or geometry and step that give no finite sample count.
+  // not found) for no image, geometry and step that give no finite sample count, or an edge
+  // to be sampled whose transition cannot sample (thickness 0, or thickness x smoothing too
+  // large).
   void Measure(EROI<EBW8>* roi);
   // Measures profile `index` of every edge that has that many, so that each transition's
   // profile and peaks can be inspected; the samples and results stay as they are.

@@ -168,4 +168,45 @@ TEST(GaugeHandles, DragsSetSegmentsAndTolerances) {
   ESetAngleUnit(unit);
 }
 
+// The tolerance segment of a point gauge, for checking its two ends.
+struct SegmentProbe : EPointGauge {
+  SegmentProbe() : EPointGauge(100, 50) {}
+  ELine Segment() const { return m_ToleranceSegment; }
+};
+
+float Gap(EPoint a, EPoint b) { return (a - b).Modulus(); }
+
+// Dragging the end (110, 50) of a point gauge from a fixed point: the other end stays, and the
+// flags decide what the dragged one may do; a segment that would turn over or vanish stays.
+TEST(GaugeHandles, PointGaugeFixedPointDragKeepsItsFlags) {
+  E_ANGLE_UNITS unit = EGetAngleUnit();
+  ESetAngleUnit(E_ANGLE_UNIT_DEGREES);
+  EWorldShape root;
+  const float k = 20 / std::sqrt(1000.0f);  // the length 20 towards (120, 60) from (90, 50)
+  struct Case {
+    int rotatable, resizable;
+    EPoint pointer, end;
+  } cases[] = {
+      {1, 1, {120, 60}, {120, 60}},                   // both: onto the pointer
+      {1, 0, {120, 60}, {90 + 30 * k, 50 + 10 * k}},  // direction only
+      {0, 1, {120, 60}, {120, 50}},                   // length only
+      {0, 0, {120, 60}, {110, 50}},                   // neither: nothing to change
+      {0, 1, {80, 55}, {110, 50}},                    // past the fixed end: it would turn over
+      {0, 1, {90, 70}, {110, 50}},                    // onto the fixed end: no length
+  };
+  for (const Case& c : cases) {
+    SegmentProbe gauge;
+    gauge.Attach(&root);
+    gauge.SetDragable(1, 0);
+    gauge.SetRotatable(c.rotatable, 0);
+    gauge.SetResizable(c.resizable, 0);
+    gauge.SetDraggingMode(INS_DRAG_FROM_FIXED_POINT, 0);
+    Drag(root, gauge, EPoint(110, 50), c.pointer);
+    EXPECT_LT(Gap(gauge.Segment().GetOrg(), EPoint(90, 50)), 1e-3f) << c.rotatable << c.resizable;
+    EXPECT_LT(Gap(gauge.Segment().GetEnd(), c.end), 1e-3f) << c.rotatable << c.resizable;
+    EXPECT_LT(Gap(gauge.GetCenter(), gauge.Segment().GetCenter()), 1e-3f);
+  }
+  ESetAngleUnit(unit);
+}
+
 }  // namespace

@@ -52,15 +52,22 @@ void EPointGauge::Drag(int x, int y) {
   const EPoint u = Along(angle, 1);
   const float half = 0.5f * m_ToleranceSegment.GetLength();
   if (m_eDraggingMode == INS_DRAG_FROM_FIXED_POINT) {
-    // The other end stays; the dragged one goes to the pointer, as far as the flags allow.
+    // The other end stays; the dragged one goes to the pointer, as far as the flags allow: only
+    // its direction when not resizable, only its distance along the segment when not rotatable
+    // (never past the fixed end, which would turn the segment over), nothing without either.
     const EPoint fixed = atOrg ? m_ToleranceSegment.GetEnd() : m_ToleranceSegment.GetOrg();
+    const EPoint outward = atOrg ? u * -1.0f : u;
+    if (!GetRotatable() && !GetResizable()) return;
+    const EPoint d = p - fixed;
     EPoint moved = p;
-    if (!GetRotatable()) moved = fixed + u * (p - fixed).Dot(u);  // length only
-    if (!GetResizable()) {
-      const EPoint d = p - fixed;
+    if (!GetRotatable()) {
+      const float along = d.Dot(outward);
+      if (!(along > 0)) return;
+      moved = fixed + outward * along;
+    } else if (!GetResizable()) {
       const float m = d.Modulus();
-      moved = m > 0 ? fixed + d * (2 * half / m)
-                    : (atOrg ? m_ToleranceSegment.GetOrg() : m_ToleranceSegment.GetEnd());
+      if (!(m > 0)) return;
+      moved = fixed + d * (2 * half / m);
     }
     if (atOrg)
       m_ToleranceSegment.Set(moved, fixed);

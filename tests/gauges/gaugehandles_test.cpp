@@ -209,4 +209,27 @@ TEST(GaugeHandles, PointGaugeFixedPointDragKeepsItsFlags) {
   ESetAngleUnit(unit);
 }
 
+// With zoom 1e-37 every handle shows at pixel (0, 0) and the pointer (70, 70) maps beyond the
+// float range: no drag takes it.
+TEST(GaugeHandles, PointerWithoutFinitePositionChangesNothing) {
+  E_ANGLE_UNITS unit = EGetAngleUnit();
+  ESetAngleUnit(E_ANGLE_UNIT_DEGREES);
+  EWorldShape root;
+  root.SetZoom(1e-37f, 1e-37f);
+  for (int rotatable : {0, 1}) {
+    SegmentProbe gauge;
+    gauge.Attach(&root);
+    gauge.SetDragable(1, 0);
+    gauge.SetRotatable(rotatable, 0);
+    root.SetCursor(0, 0);
+    ASSERT_EQ(root.HitTest(1), 1);
+    EXPECT_EQ(root.GetHitHandle(), rotatable ? INS_HANDLE_ORG : INS_HANDLE_CENTER);
+    gauge.Drag(70, 70);
+    EXPECT_EQ(gauge.GetCenter().GetX(), 100);
+    EXPECT_EQ(gauge.GetCenter().GetY(), 50);
+    EXPECT_LT(Gap(gauge.Segment().GetEnd(), EPoint(110, 50)), 1e-4f) << rotatable;
+  }
+  ESetAngleUnit(unit);
+}
+
 }  // namespace

@@ -283,6 +283,48 @@ TEST(Interaction, ClosestShapeByOutlineDistance) {
   EXPECT_EQ(root.GetClosestShape(), &twin);
 }
 
+// A handle hit at zoom 1 and dragged once the zoom is 1e-37: the pointer maps beyond the float
+// range, to no finite point, so nothing turns or moves; neither does a hit landmark.
+TEST(Interaction, PointerWithoutFinitePositionChangesNothing) {
+  Settings settings;
+  ESetAngleUnit(E_ANGLE_UNIT_DEGREES);
+  EWorldShape root;
+  ELineShape line(50, 50, 40, 0);
+  ECircleShape circle(200, 100, 60, 0, 1);
+  ERectangleShape rect(100, 200, 60, 40, 0);
+  EFrameShape frame(300, 300, 0, 1, 30, 20);
+  EWedgeShape wedge(EPoint(300, 100), 60, 20, 0, 90);
+  struct Case {
+    EShape* shape;
+    EPoint handle;  // not the centre, in the mother's coordinates
+  } cases[] = {{&line, {70, 50}},
+               {&circle, {230, 100}},
+               {&rect, {130, 200}},
+               {&frame, {330, 300}},
+               {&wedge, {350, 100}}};
+  for (Case& c : cases) {
+    c.shape->Attach(&root);
+    c.shape->SetDragable(1, 0);
+    c.shape->SetRotatable(1, 0);
+    root.SetZoom(1, 1);
+    ASSERT_NE(HandleAt(root, MotherDisplay(*c.shape, c.handle)), INS_HANDLE_NONE);
+    ASSERT_NE(root.GetHitHandle(), INS_HANDLE_CENTER);
+    const float angle = c.shape->GetFrame()->GetAngle();
+    root.SetZoom(1e-37f, 1e-37f);
+    c.shape->Drag(70, 70);
+    EXPECT_EQ(c.shape->GetFrame()->GetAngle(), angle) << c.shape->GetType();
+  }
+  root.SetZoom(1, 1);
+  root.AddLandmark(EPoint(20, 30), EPoint(0, 0));
+  root.SetCursor(20, 30);
+  root.HitLandmark();
+  ASSERT_EQ(root.GetHitLandmark(), 0u);
+  root.SetZoom(1e-37f, 1e-37f);
+  root.DragLandmark(70, 70);
+  EXPECT_EQ(root.GetLandmark(0).SensorPoint.GetX(), 20);
+  EXPECT_EQ(root.GetLandmark(0).SensorPoint.GetY(), 30);
+}
+
 std::string Hex(const void* p) {
   char b[32];
   std::snprintf(b, sizeof b, "%" PRIXPTR, reinterpret_cast<uintptr_t>(p));

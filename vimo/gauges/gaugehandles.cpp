@@ -39,6 +39,8 @@ void EPointGauge::Drag(int x, int y) {
   if (!GetDragable()) return;
   ValidateFrame();
   const EPoint p = PointerToMother(x, y);
+  // A pointer that lands on no finite point gives nothing to follow.
+  if (!std::isfinite(p.GetX()) || !std::isfinite(p.GetY())) return;
   const INS_HANDLES h = m_eHitHandle;
   if (h == INS_HANDLE_CENTER) {
     SetCenter(p.GetX(), p.GetY());

@@ -30,6 +30,10 @@ float InOwnUnits(float length, float scale) { return scale != 0 ? length / scale
 
 float Between(EPoint a, EPoint b) { return std::hypot(a.GetX() - b.GetX(), a.GetY() - b.GetY()); }
 
+// Whether a pointer landed on a finite point (a singular or perspective mapping may send it
+// to infinity, where no direction or distance means anything).
+bool FinitePoint(EPoint p) { return std::isfinite(p.GetX()) && std::isfinite(p.GetY()); }
+
 // Whether a frame's placement is made of finite numbers.
 bool Finite(const EFrame& f) {
   return std::isfinite(f.GetCenterX()) && std::isfinite(f.GetCenterY()) &&
@@ -154,6 +158,7 @@ void EPointShape::Drag(int x, int y) {
   // centre of a turn) changes nothing.
   const EFrame before = *this;
   EPoint p = PointerToMother(x, y);
+  if (!FinitePoint(p)) return;
   if (m_eHitHandle == INS_HANDLE_CENTER) EFrame::SetCenter(p);
   if (!(std::isfinite(GetX()) && std::isfinite(GetY()))) {
     static_cast<EFrame&>(*this) = before;
@@ -186,6 +191,7 @@ void ELineShape::Drag(int x, int y) {
   // centre of a turn) changes nothing.
   const ELine before = *this;
   const EPoint p = PointerToMother(x, y);
+  if (!FinitePoint(p)) return;
   const EPoint c = GetCenter();
   const INS_HANDLES h = m_eHitHandle;
   if (h == INS_HANDLE_CENTER) {
@@ -251,6 +257,7 @@ void ECircleShape::Drag(int x, int y) {
   const float before_m_f32MiddleHandleAngle = m_f32MiddleHandleAngle;
   const float before_m_f32EndHandleAngle = m_f32EndHandleAngle;
   const EPoint p = PointerToMother(x, y);
+  if (!FinitePoint(p)) return;
   const EPoint c = GetCenter();
   const INS_HANDLES h = m_eHitHandle;
   if (h == INS_HANDLE_CENTER) {
@@ -319,6 +326,7 @@ void ERectangleShape::Drag(int x, int y) {
   // centre of a turn) changes nothing.
   const ERectangle before = *this;
   const EPoint p = PointerToMother(x, y);
+  if (!FinitePoint(p)) return;
   const EPoint c = GetCenter();
   const INS_HANDLES h = m_eHitHandle;
   if (h == INS_HANDLE_CENTER) {
@@ -410,6 +418,7 @@ void EWedgeShape::Drag(int x, int y) {
   const float before_m_f32MiddleHandleAngle = m_f32MiddleHandleAngle;
   const float before_m_f32EndHandleAngle = m_f32EndHandleAngle;
   const EPoint p = PointerToMother(x, y);
+  if (!FinitePoint(p)) return;
   const EPoint c = GetCenter();
   const INS_HANDLES h = m_eHitHandle;
   const bool outer = h == INS_HANDLE_ORG || h == INS_HANDLE_MIDDLE || h == INS_HANDLE_END;
@@ -488,6 +497,7 @@ void EFrameShape::Drag(int x, int y) {
   // centre of a turn) changes nothing.
   const EFrame before = *this;
   const EPoint p = PointerToMother(x, y);
+  if (!FinitePoint(p)) return;
   const EPoint c = GetCenter();
   const INS_HANDLES h = m_eHitHandle;
   if (h == INS_HANDLE_CENTER) {

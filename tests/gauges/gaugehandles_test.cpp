@@ -232,4 +232,31 @@ TEST(GaugeHandles, PointerWithoutFinitePositionChangesNothing) {
   ESetAngleUnit(unit);
 }
 
+// A tolerance handle dragged onto the nominal outline would leave profiles of no length.
+TEST(GaugeHandles, ToleranceDraggedToNothingStays) {
+  E_ANGLE_UNITS unit = EGetAngleUnit();
+  ESetAngleUnit(E_ANGLE_UNIT_DEGREES);
+  EWorldShape root;
+  ELineGauge line;
+  line.Set(EPoint(100, 150), 100, 0);
+  ECircleGauge circle;
+  circle.Set(EPoint(300, 100), 100, 0, 1);
+  ERectangleGauge rectangle;
+  rectangle.Set(ERectangle(EPoint(300, 300), 100, 60, 0));
+  struct Case {
+    EShape* gauge;
+    ETransition* transition;
+    EPoint handle, onOutline;
+  } cases[] = {{&line, &line, {100, 160}, {100, 150}},
+               {&circle, &circle, {240, 100}, {250, 100}},
+               {&rectangle, &rectangle.GetTransitionx(), {240, 300}, {250, 310}}};
+  for (Case& c : cases) {
+    c.gauge->Attach(&root);
+    Editable(*c.gauge);
+    Drag(root, *c.gauge, c.handle, c.onOutline);
+    EXPECT_NEAR(c.transition->GetTolerance(), 10, 1e-4f) << c.gauge->GetType();
+  }
+  ESetAngleUnit(unit);
+}
+
 }  // namespace

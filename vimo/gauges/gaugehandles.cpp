@@ -17,8 +17,9 @@ EPoint Along(float angle, float length) {
   return EPoint(std::cos(angle) * length, std::sin(angle) * length);
 }
 
-// A tolerance from a pointer distance: finite and not negative, else unchanged (NaN geometry).
-bool UsableTolerance(float t) { return std::isfinite(t) && t >= 0; }
+// A tolerance from a pointer distance: finite and positive, else unchanged (profiles of no
+// length, or NaN geometry).
+bool UsableTolerance(float t) { return std::isfinite(t) && t > 0; }
 
 }  // namespace
 

@@ -325,6 +325,32 @@ TEST(Interaction, PointerWithoutFinitePositionChangesNothing) {
   EXPECT_EQ(root.GetLandmark(0).SensorPoint.GetY(), 30);
 }
 
+// The straight sides of a wedge are outline too: a pointer on one is at distance 0, closer than
+// a point 2 units away; 10 units off the side the point wins.
+TEST(Interaction, ClosestWedgeCountsItsSides) {
+  Settings settings;
+  ESetAngleUnit(E_ANGLE_UNIT_DEGREES);
+  EWorldShape root;
+  EWedgeShape pie(EPoint(100, 100), 100, 0, 0, 90);     // radius 50, 0 to 90 degrees
+  EWedgeShape sector(EPoint(300, 100), 80, 20, 0, 90);  // radii 40 and 60
+  pie.Attach(&root);
+  sector.Attach(&root);
+  struct Case {
+    EPoint cursor;
+    EShape* closest;
+  } cases[] = {{{125, 100}, &pie},    {{100, 130}, &pie},   {{350, 100}, &sector},
+               {{300, 150}, &sector}, {{125, 90}, nullptr}, {{350, 110}, nullptr}};
+  for (const Case& c : cases) {
+    EPointShape rival(c.cursor.GetX(), c.cursor.GetY() + 2);
+    rival.Attach(&root);
+    Display d = MotherDisplay(pie, c.cursor);
+    root.SetCursor(d.x, d.y);
+    root.Closest();
+    EXPECT_EQ(root.GetClosestShape(), c.closest ? c.closest : &rival)
+        << c.cursor.GetX() << "," << c.cursor.GetY();
+  }
+}
+
 std::string Hex(const void* p) {
   char b[32];
   std::snprintf(b, sizeof b, "%" PRIXPTR, reinterpret_cast<uintptr_t>(p));

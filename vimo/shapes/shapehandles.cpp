@@ -84,6 +84,15 @@ float ArcDistance(EPoint p, float r, float amplitude) {
                   Between(p, EPoint(r * std::cos(amplitude), r * std::sin(amplitude))));
 }
 
+// Distance from p to the segment from a to b.
+float SegmentDistance(EPoint p, EPoint a, EPoint b) {
+  const EPoint ab = b - a;
+  const float length2 = ab.Dot(ab);
+  float t = length2 > 0 ? (p - a).Dot(ab) / length2 : 0.0f;
+  t = std::min(1.0f, std::max(0.0f, t));
+  return Between(p, a + ab * t);
+}
+
 }  // namespace
 
 // Shared helpers.
@@ -469,9 +478,16 @@ void EWedgeShape::Drag(int x, int y) {
 void EWedgeShape::Closest() {
   EPoint p;
   if (CursorForClosest(p)) {
-    float d = ArcDistance(p, InOwnUnits(m_f32Radius, GetScale()), m_f32Amplitude);
-    if (!GetFullBreadth())
-      d = std::min(d, ArcDistance(p, InOwnUnits(m_f32CoRadius, GetScale()), m_f32Amplitude));
+    const float outer = InOwnUnits(m_f32Radius, GetScale());
+    const float inner = InOwnUnits(m_f32CoRadius, GetScale());
+    float d = ArcDistance(p, outer, m_f32Amplitude);
+    if (!GetFullBreadth()) d = std::min(d, ArcDistance(p, inner, m_f32Amplitude));
+    // The two straight sides, from the inner to the outer arc, are outline too.
+    if (!GetFullCircle()) {
+      const EPoint end(std::cos(m_f32Amplitude), std::sin(m_f32Amplitude));
+      d = std::min(d, SegmentDistance(p, EPoint(inner, 0), EPoint(outer, 0)));
+      d = std::min(d, SegmentDistance(p, end * inner, end * outer));
+    }
     OfferClosest(d);
   }
   EShape::Closest();

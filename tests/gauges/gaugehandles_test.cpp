@@ -259,4 +259,31 @@ TEST(GaugeHandles, ToleranceDraggedToNothingStays) {
   ESetAngleUnit(unit);
 }
 
+// With the horizontal/vertical adjustment on, the end handles sit at the ends of the segment as
+// it is sampled: (100, 50) +- 10 along 30 degrees becomes (90, 50) to (110, 50) in pixels.
+TEST(GaugeHandles, PointGaugeEndHandlesFollowTheAdjustedSegment) {
+  E_ANGLE_UNITS unit = EGetAngleUnit();
+  ESetAngleUnit(E_ANGLE_UNIT_DEGREES);
+  EWorldShape root;
+  EPointGauge gauge(100, 50);
+  gauge.Attach(&root);
+  gauge.SetTolerance(10, 30);
+  Editable(gauge);
+  const EPoint org(100 - 10 * std::cos(0.5235988f), 50 - 10 * std::sin(0.5235988f));
+  struct Case {
+    int hv;
+    EPoint at;
+    INS_HANDLES handle;
+  } cases[] = {{0, org, INS_HANDLE_ORG},
+               {0, {90, 50}, INS_HANDLE_NONE},
+               {1, {90, 50}, INS_HANDLE_ORG},
+               {1, {110, 50}, INS_HANDLE_END},
+               {1, org, INS_HANDLE_NONE}};
+  for (const Case& c : cases) {
+    gauge.SetHVConstraint(c.hv);
+    EXPECT_EQ(HandleAt(root, gauge, c.at), c.handle) << c.hv << " " << c.at.GetX();
+  }
+  ESetAngleUnit(unit);
+}
+
 }  // namespace

@@ -2,10 +2,14 @@
 // point gauge's segment, the tolerance handles of the others) and what dragging them does.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
 
 #include "vimo/gauges/circlegauge.h"
+#include "vimo/gauges/gaugesupport.h"
 #include "vimo/gauges/linegauge.h"
 #include "vimo/gauges/pointgauge.h"
+#include "vimo/gauges/profilesampler.h"
 #include "vimo/gauges/rectanglegauge.h"
 #include "vimo/gauges/wedgegauge.h"
 
@@ -25,12 +29,32 @@ bool UsableTolerance(float t) { return std::isfinite(t) && t > 0; }
 
 // Point gauge: the two ends of its tolerance segment before its centre.
 
+void EPointGauge::EndHandlesOnDisplay(int& x0, int& y0, int& x1, int& y1) {
+  if (m_bHVConstraint && ToleranceSegmentPixels(m_pMother, true, x0, y0, x1, y1)) {
+    vimo_profile::ConstrainHV(x0, y0, x1, y1);
+    vimo_gauge::SensorToDisplay(m_pMother, EPoint(float(x0), float(y0)), x0, y0);
+    vimo_gauge::SensorToDisplay(m_pMother, EPoint(float(x1), float(y1)), x1, y1);
+    return;
+  }
+  MotherToDisplay(m_ToleranceSegment.GetOrg(), x0, y0);
+  MotherToDisplay(m_ToleranceSegment.GetEnd(), x1, y1);
+}
+
 int EPointGauge::HitTest(int daughters) {
   if (OffersHandles()) {
-    if ((m_eDraggingMode == INS_DRAG_FROM_FIXED_POINT || GetResizable() || GetRotatable()) &&
-        (HitHandle(m_ToleranceSegment.GetOrg(), INS_HANDLE_ORG) ||
-         HitHandle(m_ToleranceSegment.GetEnd(), INS_HANDLE_END)))
-      return 1;
+    if (m_eDraggingMode == INS_DRAG_FROM_FIXED_POINT || GetResizable() || GetRotatable()) {
+      int x[2], y[2];
+      EndHandlesOnDisplay(x[0], y[0], x[1], y[1]);
+      const INS_HANDLES ends[2] = {INS_HANDLE_ORG, INS_HANDLE_END};
+      for (int k = 0; k < 2; ++k) {
+        if (std::llabs(int64_t(x[k]) - m_n32CursorX) <= 4 &&
+            std::llabs(int64_t(y[k]) - m_n32CursorY) <= 4) {
+          m_eHitHandle = ends[k];
+          m_pHitShape = this;
+          return 1;
+        }
+      }
+    }
     if (HitHandle(m_ToleranceSegment.GetCenter(), INS_HANDLE_CENTER)) return 1;
   }
   return EShape::HitTest(daughters);

@@ -325,6 +325,34 @@ TEST(Interaction, PointerWithoutFinitePositionChangesNothing) {
   EXPECT_EQ(root.GetLandmark(0).SensorPoint.GetY(), 30);
 }
 
+// Dragging a handle of a wedge's outer arc from fixed points: the dragged handle ends under the
+// pointer and the other two points of the arc stay, as they do on a circle.
+TEST(Interaction, WedgeFixedPointDragKeepsItsPoints) {
+  Settings settings;
+  ESetAngleUnit(E_ANGLE_UNIT_DEGREES);
+  EWorldShape root;
+  EWedgeShape sector(EPoint(100, 100), 100, 20, 0, 120);  // outer radius 70, 0 to 120 degrees
+  EWedgeShape ring(300, 300, 100, 20, 0, 1);
+  const float c = 70 * std::cos(2.0943951f), s = 70 * std::sin(2.0943951f);
+  struct Case {
+    EWedgeShape* wedge;
+    EPoint handle, pointer, other;  // the dragged handle, where it goes, a point that stays
+    INS_HANDLES id;
+  } cases[] = {{&sector, {135, 100 + s}, {150, 150}, {170, 100}, INS_HANDLE_MIDDLE},
+               {&sector, {170, 100}, {160, 80}, {100 + c, 100 + s}, INS_HANDLE_ORG},
+               {&ring, {300 + c, 300 - s}, {270, 230}, {370, 300}, INS_HANDLE_END}};
+  for (Case& k : cases) {
+    k.wedge->Attach(&root);
+    Editable(*k.wedge, INS_DRAG_FROM_FIXED_POINT);
+    if (k.wedge == &ring) k.wedge->Set(EPoint(300, 300), 100, 20, 0, 1);  // mode-1 handles
+    Display to = MotherDisplay(*k.wedge, k.pointer);
+    DragTo(root, *k.wedge, k.handle, to);
+    EXPECT_EQ(HandleAt(root, to), k.id) << k.id;
+    EXPECT_NE(HandleAt(root, MotherDisplay(*k.wedge, k.other)), INS_HANDLE_NONE) << k.id;
+    k.wedge->Detach();
+  }
+}
+
 // The straight sides of a wedge are outline too: a pointer on one is at distance 0, closer than
 // a point 2 units away; 10 units off the side the point wins.
 TEST(Interaction, ClosestWedgeCountsItsSides) {

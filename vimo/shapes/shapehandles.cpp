@@ -458,9 +458,11 @@ void EWedgeShape::Drag(int x, int y) {
       m_f32Amplitude = amplitude;
       m_f32Radius = radius;
       if (!GetFullBreadth()) m_f32CoRadius = radius + offset;
-      m_f32EndHandleAngle = amplitude;
-      m_f32MiddleHandleAngle = 0.5f * amplitude;
-      if (GetFullCircle()) PlaceHandlesFull();
+      // The handles at the points the arc was set through, as the circle's three-point form
+      // puts them: the dragged one under the pointer, the others where they were.
+      m_f32MiddleHandleAngle = IntoSense(Direction(center, middle) - orgAngle, amplitude);
+      m_f32EndHandleAngle =
+          GetFullCircle() ? IntoSense(Direction(center, end) - orgAngle, amplitude) : amplitude;
     }
   } else if (m_eDraggingMode == INS_DRAG_FROM_FIXED_POINT && inner && GetResizable()) {
     m_f32CoRadius = Between(c, p);

@@ -168,4 +168,122 @@ TEST(GaugeHandles, DragsSetSegmentsAndTolerances) {
   ESetAngleUnit(unit);
 }
 
+// The tolerance segment of a point gauge, for checking its two ends.
+struct SegmentProbe : EPointGauge {
+  SegmentProbe() : EPointGauge(100, 50) {}
+  ELine Segment() const { return m_ToleranceSegment; }
+};
+
+float Gap(EPoint a, EPoint b) { return (a - b).Modulus(); }
+
+// Dragging the end (110, 50) of a point gauge from a fixed point: the other end stays, and the
+// flags decide what the dragged one may do; a segment that would turn over or vanish stays.
+TEST(GaugeHandles, PointGaugeFixedPointDragKeepsItsFlags) {
+  E_ANGLE_UNITS unit = EGetAngleUnit();
+  ESetAngleUnit(E_ANGLE_UNIT_DEGREES);
+  EWorldShape root;
+  const float k = 20 / std::sqrt(1000.0f);  // the length 20 towards (120, 60) from (90, 50)
+  struct Case {
+    int rotatable, resizable;
+    EPoint pointer, end;
+  } cases[] = {
+      {1, 1, {120, 60}, {120, 60}},                   // both: onto the pointer
+      {1, 0, {120, 60}, {90 + 30 * k, 50 + 10 * k}},  // direction only
+      {0, 1, {120, 60}, {120, 50}},                   // length only
+      {0, 0, {120, 60}, {110, 50}},                   // neither: nothing to change
+      {0, 1, {80, 55}, {110, 50}},                    // past the fixed end: it would turn over
+      {0, 1, {90, 70}, {110, 50}},                    // onto the fixed end: no length
+  };
+  for (const Case& c : cases) {
+    SegmentProbe gauge;
+    gauge.Attach(&root);
+    gauge.SetDragable(1, 0);
+    gauge.SetRotatable(c.rotatable, 0);
+    gauge.SetResizable(c.resizable, 0);
+    gauge.SetDraggingMode(INS_DRAG_FROM_FIXED_POINT, 0);
+    Drag(root, gauge, EPoint(110, 50), c.pointer);
+    EXPECT_LT(Gap(gauge.Segment().GetOrg(), EPoint(90, 50)), 1e-3f) << c.rotatable << c.resizable;
+    EXPECT_LT(Gap(gauge.Segment().GetEnd(), c.end), 1e-3f) << c.rotatable << c.resizable;
+    EXPECT_LT(Gap(gauge.GetCenter(), gauge.Segment().GetCenter()), 1e-3f);
+  }
+  ESetAngleUnit(unit);
+}
+
+// With zoom 1e-37 every handle shows at pixel (0, 0) and the pointer (70, 70) maps beyond the
+// float range: no drag takes it.
+TEST(GaugeHandles, PointerWithoutFinitePositionChangesNothing) {
+  E_ANGLE_UNITS unit = EGetAngleUnit();
+  ESetAngleUnit(E_ANGLE_UNIT_DEGREES);
+  EWorldShape root;
+  root.SetZoom(1e-37f, 1e-37f);
+  for (int rotatable : {0, 1}) {
+    SegmentProbe gauge;
+    gauge.Attach(&root);
+    gauge.SetDragable(1, 0);
+    gauge.SetRotatable(rotatable, 0);
+    root.SetCursor(0, 0);
+    ASSERT_EQ(root.HitTest(1), 1);
+    EXPECT_EQ(root.GetHitHandle(), rotatable ? INS_HANDLE_ORG : INS_HANDLE_CENTER);
+    gauge.Drag(70, 70);
+    EXPECT_EQ(gauge.GetCenter().GetX(), 100);
+    EXPECT_EQ(gauge.GetCenter().GetY(), 50);
+    EXPECT_LT(Gap(gauge.Segment().GetEnd(), EPoint(110, 50)), 1e-4f) << rotatable;
+  }
+  ESetAngleUnit(unit);
+}
+
+// A tolerance handle dragged onto the nominal outline would leave profiles of no length.
+TEST(GaugeHandles, ToleranceDraggedToNothingStays) {
+  E_ANGLE_UNITS unit = EGetAngleUnit();
+  ESetAngleUnit(E_ANGLE_UNIT_DEGREES);
+  EWorldShape root;
+  ELineGauge line;
+  line.Set(EPoint(100, 150), 100, 0);
+  ECircleGauge circle;
+  circle.Set(EPoint(300, 100), 100, 0, 1);
+  ERectangleGauge rectangle;
+  rectangle.Set(ERectangle(EPoint(300, 300), 100, 60, 0));
+  struct Case {
+    EShape* gauge;
+    ETransition* transition;
+    EPoint handle, onOutline;
+  } cases[] = {{&line, &line, {100, 160}, {100, 150}},
+               {&circle, &circle, {240, 100}, {250, 100}},
+               {&rectangle, &rectangle.GetTransitionx(), {240, 300}, {250, 310}}};
+  for (Case& c : cases) {
+    c.gauge->Attach(&root);
+    Editable(*c.gauge);
+    Drag(root, *c.gauge, c.handle, c.onOutline);
+    EXPECT_NEAR(c.transition->GetTolerance(), 10, 1e-4f) << c.gauge->GetType();
+  }
+  ESetAngleUnit(unit);
+}
+
+// With the horizontal/vertical adjustment on, the end handles sit at the ends of the segment as
+// it is sampled: (100, 50) +- 10 along 30 degrees becomes (90, 50) to (110, 50) in pixels.
+TEST(GaugeHandles, PointGaugeEndHandlesFollowTheAdjustedSegment) {
+  E_ANGLE_UNITS unit = EGetAngleUnit();
+  ESetAngleUnit(E_ANGLE_UNIT_DEGREES);
+  EWorldShape root;
+  EPointGauge gauge(100, 50);
+  gauge.Attach(&root);
+  gauge.SetTolerance(10, 30);
+  Editable(gauge);
+  const EPoint org(100 - 10 * std::cos(0.5235988f), 50 - 10 * std::sin(0.5235988f));
+  struct Case {
+    int hv;
+    EPoint at;
+    INS_HANDLES handle;
+  } cases[] = {{0, org, INS_HANDLE_ORG},
+               {0, {90, 50}, INS_HANDLE_NONE},
+               {1, {90, 50}, INS_HANDLE_ORG},
+               {1, {110, 50}, INS_HANDLE_END},
+               {1, org, INS_HANDLE_NONE}};
+  for (const Case& c : cases) {
+    gauge.SetHVConstraint(c.hv);
+    EXPECT_EQ(HandleAt(root, gauge, c.at), c.handle) << c.hv << " " << c.at.GetX();
+  }
+  ESetAngleUnit(unit);
+}
+
 }  // namespace

@@ -283,6 +283,102 @@ TEST(Interaction, ClosestShapeByOutlineDistance) {
   EXPECT_EQ(root.GetClosestShape(), &twin);
 }
 
+// A handle hit at zoom 1 and dragged once the zoom is 1e-37: the pointer maps beyond the float
+// range, to no finite point, so nothing turns or moves; neither does a hit landmark.
+TEST(Interaction, PointerWithoutFinitePositionChangesNothing) {
+  Settings settings;
+  ESetAngleUnit(E_ANGLE_UNIT_DEGREES);
+  EWorldShape root;
+  ELineShape line(50, 50, 40, 0);
+  ECircleShape circle(200, 100, 60, 0, 1);
+  ERectangleShape rect(100, 200, 60, 40, 0);
+  EFrameShape frame(300, 300, 0, 1, 30, 20);
+  EWedgeShape wedge(EPoint(300, 100), 60, 20, 0, 90);
+  struct Case {
+    EShape* shape;
+    EPoint handle;  // not the centre, in the mother's coordinates
+  } cases[] = {{&line, {70, 50}},
+               {&circle, {230, 100}},
+               {&rect, {130, 200}},
+               {&frame, {330, 300}},
+               {&wedge, {350, 100}}};
+  for (Case& c : cases) {
+    c.shape->Attach(&root);
+    c.shape->SetDragable(1, 0);
+    c.shape->SetRotatable(1, 0);
+    root.SetZoom(1, 1);
+    ASSERT_NE(HandleAt(root, MotherDisplay(*c.shape, c.handle)), INS_HANDLE_NONE);
+    ASSERT_NE(root.GetHitHandle(), INS_HANDLE_CENTER);
+    const float angle = c.shape->GetFrame()->GetAngle();
+    root.SetZoom(1e-37f, 1e-37f);
+    c.shape->Drag(70, 70);
+    EXPECT_EQ(c.shape->GetFrame()->GetAngle(), angle) << c.shape->GetType();
+  }
+  root.SetZoom(1, 1);
+  root.AddLandmark(EPoint(20, 30), EPoint(0, 0));
+  root.SetCursor(20, 30);
+  root.HitLandmark();
+  ASSERT_EQ(root.GetHitLandmark(), 0u);
+  root.SetZoom(1e-37f, 1e-37f);
+  root.DragLandmark(70, 70);
+  EXPECT_EQ(root.GetLandmark(0).SensorPoint.GetX(), 20);
+  EXPECT_EQ(root.GetLandmark(0).SensorPoint.GetY(), 30);
+}
+
+// Dragging a handle of a wedge's outer arc from fixed points: the dragged handle ends under the
+// pointer and the other two points of the arc stay, as they do on a circle.
+TEST(Interaction, WedgeFixedPointDragKeepsItsPoints) {
+  Settings settings;
+  ESetAngleUnit(E_ANGLE_UNIT_DEGREES);
+  EWorldShape root;
+  EWedgeShape sector(EPoint(100, 100), 100, 20, 0, 120);  // outer radius 70, 0 to 120 degrees
+  EWedgeShape ring(300, 300, 100, 20, 0, 1);
+  const float c = 70 * std::cos(2.0943951f), s = 70 * std::sin(2.0943951f);
+  struct Case {
+    EWedgeShape* wedge;
+    EPoint handle, pointer, other;  // the dragged handle, where it goes, a point that stays
+    INS_HANDLES id;
+  } cases[] = {{&sector, {135, 100 + s}, {150, 150}, {170, 100}, INS_HANDLE_MIDDLE},
+               {&sector, {170, 100}, {160, 80}, {100 + c, 100 + s}, INS_HANDLE_ORG},
+               {&ring, {300 + c, 300 - s}, {270, 230}, {370, 300}, INS_HANDLE_END}};
+  for (Case& k : cases) {
+    k.wedge->Attach(&root);
+    Editable(*k.wedge, INS_DRAG_FROM_FIXED_POINT);
+    if (k.wedge == &ring) k.wedge->Set(EPoint(300, 300), 100, 20, 0, 1);  // mode-1 handles
+    Display to = MotherDisplay(*k.wedge, k.pointer);
+    DragTo(root, *k.wedge, k.handle, to);
+    EXPECT_EQ(HandleAt(root, to), k.id) << k.id;
+    EXPECT_NE(HandleAt(root, MotherDisplay(*k.wedge, k.other)), INS_HANDLE_NONE) << k.id;
+    k.wedge->Detach();
+  }
+}
+
+// The straight sides of a wedge are outline too: a pointer on one is at distance 0, closer than
+// a point 2 units away; 10 units off the side the point wins.
+TEST(Interaction, ClosestWedgeCountsItsSides) {
+  Settings settings;
+  ESetAngleUnit(E_ANGLE_UNIT_DEGREES);
+  EWorldShape root;
+  EWedgeShape pie(EPoint(100, 100), 100, 0, 0, 90);     // radius 50, 0 to 90 degrees
+  EWedgeShape sector(EPoint(300, 100), 80, 20, 0, 90);  // radii 40 and 60
+  pie.Attach(&root);
+  sector.Attach(&root);
+  struct Case {
+    EPoint cursor;
+    EShape* closest;
+  } cases[] = {{{125, 100}, &pie},    {{100, 130}, &pie},   {{350, 100}, &sector},
+               {{300, 150}, &sector}, {{125, 90}, nullptr}, {{350, 110}, nullptr}};
+  for (const Case& c : cases) {
+    EPointShape rival(c.cursor.GetX(), c.cursor.GetY() + 2);
+    rival.Attach(&root);
+    Display d = MotherDisplay(pie, c.cursor);
+    root.SetCursor(d.x, d.y);
+    root.Closest();
+    EXPECT_EQ(root.GetClosestShape(), c.closest ? c.closest : &rival)
+        << c.cursor.GetX() << "," << c.cursor.GetY();
+  }
+}
+
 std::string Hex(const void* p) {
   char b[32];
   std::snprintf(b, sizeof b, "%" PRIXPTR, reinterpret_cast<uintptr_t>(p));

@@ -190,7 +190,10 @@ void EWorldShape::HitLandmark() {
 
 void EWorldShape::DragLandmark(int x, int y) {
   if (m_un32HitLandmark >= m_Landmark.GetNumElements()) return;
-  m_Landmark[m_un32HitLandmark].SensorPoint = DisplayToSensor(x, y);
+  // A display mapping without inverse (zoom 0) gives no sensor point to move to.
+  const EPoint s = DisplayToSensor(x, y);
+  if (!std::isfinite(s.GetX()) || !std::isfinite(s.GetY())) return;
+  m_Landmark[m_un32HitLandmark].SensorPoint = s;
 }
 
 namespace {

@@ -2,10 +2,14 @@
 // point gauge's segment, the tolerance handles of the others) and what dragging them does.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
 
 #include "vimo/gauges/circlegauge.h"
+#include "vimo/gauges/gaugesupport.h"
 #include "vimo/gauges/linegauge.h"
 #include "vimo/gauges/pointgauge.h"
+#include "vimo/gauges/profilesampler.h"
 #include "vimo/gauges/rectanglegauge.h"
 #include "vimo/gauges/wedgegauge.h"
 
@@ -17,19 +21,40 @@ EPoint Along(float angle, float length) {
   return EPoint(std::cos(angle) * length, std::sin(angle) * length);
 }
 
-// A tolerance from a pointer distance: finite and not negative, else unchanged (NaN geometry).
-bool UsableTolerance(float t) { return std::isfinite(t) && t >= 0; }
+// A tolerance from a pointer distance: finite and positive, else unchanged (profiles of no
+// length, or NaN geometry).
+bool UsableTolerance(float t) { return std::isfinite(t) && t > 0; }
 
 }  // namespace
 
 // Point gauge: the two ends of its tolerance segment before its centre.
 
+void EPointGauge::EndHandlesOnDisplay(int& x0, int& y0, int& x1, int& y1) {
+  if (m_bHVConstraint && ToleranceSegmentPixels(m_pMother, true, x0, y0, x1, y1)) {
+    vimo_profile::ConstrainHV(x0, y0, x1, y1);
+    vimo_gauge::SensorToDisplay(m_pMother, EPoint(float(x0), float(y0)), x0, y0);
+    vimo_gauge::SensorToDisplay(m_pMother, EPoint(float(x1), float(y1)), x1, y1);
+    return;
+  }
+  MotherToDisplay(m_ToleranceSegment.GetOrg(), x0, y0);
+  MotherToDisplay(m_ToleranceSegment.GetEnd(), x1, y1);
+}
+
 int EPointGauge::HitTest(int daughters) {
   if (OffersHandles()) {
-    if ((m_eDraggingMode == INS_DRAG_FROM_FIXED_POINT || GetResizable() || GetRotatable()) &&
-        (HitHandle(m_ToleranceSegment.GetOrg(), INS_HANDLE_ORG) ||
-         HitHandle(m_ToleranceSegment.GetEnd(), INS_HANDLE_END)))
-      return 1;
+    if (m_eDraggingMode == INS_DRAG_FROM_FIXED_POINT || GetResizable() || GetRotatable()) {
+      int x[2], y[2];
+      EndHandlesOnDisplay(x[0], y[0], x[1], y[1]);
+      const INS_HANDLES ends[2] = {INS_HANDLE_ORG, INS_HANDLE_END};
+      for (int k = 0; k < 2; ++k) {
+        if (std::llabs(int64_t(x[k]) - m_n32CursorX) <= 4 &&
+            std::llabs(int64_t(y[k]) - m_n32CursorY) <= 4) {
+          m_eHitHandle = ends[k];
+          m_pHitShape = this;
+          return 1;
+        }
+      }
+    }
     if (HitHandle(m_ToleranceSegment.GetCenter(), INS_HANDLE_CENTER)) return 1;
   }
   return EShape::HitTest(daughters);
@@ -39,6 +64,8 @@ void EPointGauge::Drag(int x, int y) {
   if (!GetDragable()) return;
   ValidateFrame();
   const EPoint p = PointerToMother(x, y);
+  // A pointer that lands on no finite point gives nothing to follow.
+  if (!std::isfinite(p.GetX()) || !std::isfinite(p.GetY())) return;
   const INS_HANDLES h = m_eHitHandle;
   if (h == INS_HANDLE_CENTER) {
     SetCenter(p.GetX(), p.GetY());
@@ -52,15 +79,22 @@ void EPointGauge::Drag(int x, int y) {
   const EPoint u = Along(angle, 1);
   const float half = 0.5f * m_ToleranceSegment.GetLength();
   if (m_eDraggingMode == INS_DRAG_FROM_FIXED_POINT) {
-    // The other end stays; the dragged one goes to the pointer, as far as the flags allow.
+    // The other end stays; the dragged one goes to the pointer, as far as the flags allow: only
+    // its direction when not resizable, only its distance along the segment when not rotatable
+    // (never past the fixed end, which would turn the segment over), nothing without either.
     const EPoint fixed = atOrg ? m_ToleranceSegment.GetEnd() : m_ToleranceSegment.GetOrg();
+    const EPoint outward = atOrg ? u * -1.0f : u;
+    if (!GetRotatable() && !GetResizable()) return;
+    const EPoint d = p - fixed;
     EPoint moved = p;
-    if (!GetRotatable()) moved = fixed + u * (p - fixed).Dot(u);  // length only
-    if (!GetResizable()) {
-      const EPoint d = p - fixed;
+    if (!GetRotatable()) {
+      const float along = d.Dot(outward);
+      if (!(along > 0)) return;
+      moved = fixed + outward * along;
+    } else if (!GetResizable()) {
       const float m = d.Modulus();
-      moved = m > 0 ? fixed + d * (2 * half / m)
-                    : (atOrg ? m_ToleranceSegment.GetOrg() : m_ToleranceSegment.GetEnd());
+      if (!(m > 0)) return;
+      moved = fixed + d * (2 * half / m);
     }
     if (atOrg)
       m_ToleranceSegment.Set(moved, fixed);

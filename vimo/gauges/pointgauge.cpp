@@ -142,11 +142,11 @@ void EPointGauge::Draw(Quarnel::DrawAdapter* adapter, INS_DRAWING_MODES mode, in
       DrawToleranceSegment(adapter, m_pMother, true, GetOptionalDraw() != 0);
       if (GetDragable()) {
         if (m_eDraggingMode == INS_DRAG_FROM_FIXED_POINT || GetResizable() || GetRotatable()) {
-          for (const EPoint& end : {m_ToleranceSegment.GetOrg(), m_ToleranceSegment.GetEnd()}) {
-            int x, y;
-            PlacementToDisplay(m_pMother, end, x, y);
-            adapter->FillEllipse(x - 3, y - 3, 6, 6, Quarnel::DefaultColor, Quarnel::WhiteColor);
-          }
+          int x[2], y[2];
+          EndHandlesOnDisplay(x[0], y[0], x[1], y[1]);
+          for (int k = 0; k < 2; ++k)
+            adapter->FillEllipse(x[k] - 3, y[k] - 3, 6, 6, Quarnel::DefaultColor,
+                                 Quarnel::WhiteColor);
         }
         DrawHandle(adapter, m_ToleranceSegment.GetCenter());
       }

@@ -65,6 +65,9 @@ class VIMO_EXPORT EPointGauge : public EPointShape, public ETransition {
   EFrame m_MeasuredFrame;
 
  private:
+  // Display positions of the tolerance segment's two ends, where the end handles sit: the ends
+  // as sampled, after the horizontal/vertical adjustment, when that adjustment is on.
+  void EndHandlesOnDisplay(int& x0, int& y0, int& x1, int& y1);
   // Everything but the shape part, shared by CopyTo and New.
   void CopyGaugeFields(EPointGauge* dest) const;
   // Whether daughters follow the selected transition rather than the tolerance segment.

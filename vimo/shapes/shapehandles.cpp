@@ -30,6 +30,10 @@ float InOwnUnits(float length, float scale) { return scale != 0 ? length / scale
 
 float Between(EPoint a, EPoint b) { return std::hypot(a.GetX() - b.GetX(), a.GetY() - b.GetY()); }
 
+// Whether a pointer landed on a finite point (a singular or perspective mapping may send it
+// to infinity, where no direction or distance means anything).
+bool FinitePoint(EPoint p) { return std::isfinite(p.GetX()) && std::isfinite(p.GetY()); }
+
 // Whether a frame's placement is made of finite numbers.
 bool Finite(const EFrame& f) {
   return std::isfinite(f.GetCenterX()) && std::isfinite(f.GetCenterY()) &&
@@ -78,6 +82,15 @@ float ArcDistance(EPoint p, float r, float amplitude) {
   if (std::fabs(a) <= std::fabs(amplitude)) return std::fabs(p.Modulus() - r);
   return std::min(Between(p, EPoint(r, 0)),
                   Between(p, EPoint(r * std::cos(amplitude), r * std::sin(amplitude))));
+}
+
+// Distance from p to the segment from a to b.
+float SegmentDistance(EPoint p, EPoint a, EPoint b) {
+  const EPoint ab = b - a;
+  const float length2 = ab.Dot(ab);
+  float t = length2 > 0 ? (p - a).Dot(ab) / length2 : 0.0f;
+  t = std::min(1.0f, std::max(0.0f, t));
+  return Between(p, a + ab * t);
 }
 
 }  // namespace
@@ -154,6 +167,7 @@ void EPointShape::Drag(int x, int y) {
   // centre of a turn) changes nothing.
   const EFrame before = *this;
   EPoint p = PointerToMother(x, y);
+  if (!FinitePoint(p)) return;
   if (m_eHitHandle == INS_HANDLE_CENTER) EFrame::SetCenter(p);
   if (!(std::isfinite(GetX()) && std::isfinite(GetY()))) {
     static_cast<EFrame&>(*this) = before;
@@ -186,6 +200,7 @@ void ELineShape::Drag(int x, int y) {
   // centre of a turn) changes nothing.
   const ELine before = *this;
   const EPoint p = PointerToMother(x, y);
+  if (!FinitePoint(p)) return;
   const EPoint c = GetCenter();
   const INS_HANDLES h = m_eHitHandle;
   if (h == INS_HANDLE_CENTER) {
@@ -251,6 +266,7 @@ void ECircleShape::Drag(int x, int y) {
   const float before_m_f32MiddleHandleAngle = m_f32MiddleHandleAngle;
   const float before_m_f32EndHandleAngle = m_f32EndHandleAngle;
   const EPoint p = PointerToMother(x, y);
+  if (!FinitePoint(p)) return;
   const EPoint c = GetCenter();
   const INS_HANDLES h = m_eHitHandle;
   if (h == INS_HANDLE_CENTER) {
@@ -319,6 +335,7 @@ void ERectangleShape::Drag(int x, int y) {
   // centre of a turn) changes nothing.
   const ERectangle before = *this;
   const EPoint p = PointerToMother(x, y);
+  if (!FinitePoint(p)) return;
   const EPoint c = GetCenter();
   const INS_HANDLES h = m_eHitHandle;
   if (h == INS_HANDLE_CENTER) {
@@ -410,6 +427,7 @@ void EWedgeShape::Drag(int x, int y) {
   const float before_m_f32MiddleHandleAngle = m_f32MiddleHandleAngle;
   const float before_m_f32EndHandleAngle = m_f32EndHandleAngle;
   const EPoint p = PointerToMother(x, y);
+  if (!FinitePoint(p)) return;
   const EPoint c = GetCenter();
   const INS_HANDLES h = m_eHitHandle;
   const bool outer = h == INS_HANDLE_ORG || h == INS_HANDLE_MIDDLE || h == INS_HANDLE_END;
@@ -440,9 +458,11 @@ void EWedgeShape::Drag(int x, int y) {
       m_f32Amplitude = amplitude;
       m_f32Radius = radius;
       if (!GetFullBreadth()) m_f32CoRadius = radius + offset;
-      m_f32EndHandleAngle = amplitude;
-      m_f32MiddleHandleAngle = 0.5f * amplitude;
-      if (GetFullCircle()) PlaceHandlesFull();
+      // The handles at the points the arc was set through, as the circle's three-point form
+      // puts them: the dragged one under the pointer, the others where they were.
+      m_f32MiddleHandleAngle = IntoSense(Direction(center, middle) - orgAngle, amplitude);
+      m_f32EndHandleAngle =
+          GetFullCircle() ? IntoSense(Direction(center, end) - orgAngle, amplitude) : amplitude;
     }
   } else if (m_eDraggingMode == INS_DRAG_FROM_FIXED_POINT && inner && GetResizable()) {
     m_f32CoRadius = Between(c, p);
@@ -460,9 +480,16 @@ void EWedgeShape::Drag(int x, int y) {
 void EWedgeShape::Closest() {
   EPoint p;
   if (CursorForClosest(p)) {
-    float d = ArcDistance(p, InOwnUnits(m_f32Radius, GetScale()), m_f32Amplitude);
-    if (!GetFullBreadth())
-      d = std::min(d, ArcDistance(p, InOwnUnits(m_f32CoRadius, GetScale()), m_f32Amplitude));
+    const float outer = InOwnUnits(m_f32Radius, GetScale());
+    const float inner = InOwnUnits(m_f32CoRadius, GetScale());
+    float d = ArcDistance(p, outer, m_f32Amplitude);
+    if (!GetFullBreadth()) d = std::min(d, ArcDistance(p, inner, m_f32Amplitude));
+    // The two straight sides, from the inner to the outer arc, are outline too.
+    if (!GetFullCircle()) {
+      const EPoint end(std::cos(m_f32Amplitude), std::sin(m_f32Amplitude));
+      d = std::min(d, SegmentDistance(p, EPoint(inner, 0), EPoint(outer, 0)));
+      d = std::min(d, SegmentDistance(p, end * inner, end * outer));
+    }
     OfferClosest(d);
   }
   EShape::Closest();
@@ -488,6 +515,7 @@ void EFrameShape::Drag(int x, int y) {
   // centre of a turn) changes nothing.
   const EFrame before = *this;
   const EPoint p = PointerToMother(x, y);
+  if (!FinitePoint(p)) return;
   const EPoint c = GetCenter();
   const INS_HANDLES h = m_eHitHandle;
   if (h == INS_HANDLE_CENTER) {

@@ -6,6 +6,11 @@
 #include "shapes/shape_test_support.h"
 #include "test_support.h"
 #include "vimo/bga/bga.h"
+#include "vimo/gauges/circlegauge.h"
+#include "vimo/gauges/linegauge.h"
+#include "vimo/gauges/pointgauge.h"
+#include "vimo/gauges/rectanglegauge.h"
+#include "vimo/gauges/wedgegauge.h"
 
 namespace {
 
@@ -48,6 +53,37 @@ Bytes RectangleRecord(float x, float y, float halfX, float halfY, const Bytes& s
 }
 Bytes CircleRecord(float x, float y, float amplitude, float radius, const Bytes& shape = Shape()) {
   return Bytes().u8(1).u8(1).add(Frame(x, y)).f32(amplitude).f32(radius).add(shape);
+}
+
+// ETransition record with default parameters but the tolerance segment and choice. Its version
+// byte is left out for files of version 3 and below (version 0); version 1 has no sampling
+// area and incomplete peak flags.
+Bytes TransitionRecord(float x = 0, float y = 0, float tolerance = 10, uint32_t choice = 2,
+                       uint8_t version = 2) {
+  Bytes segment = Bytes().u8(1).add(Frame(x, y)).f32(tolerance);
+  Bytes r;
+  if (version > 0) r.u8(version);
+  if (version >= 2) r.u32(1).u32(0);
+  r.add(segment).u32(choice).u32(2).add(segment);
+  return r.u32(10).u32(0).u32(1).u32(1).u32(20).u32(0).u32(0);
+}
+Bytes Transitions4(uint8_t version = 2) {
+  Bytes r;
+  for (int i = 0; i < 4; ++i) r.add(TransitionRecord(0, 0, 10, 2, version));
+  return r;
+}
+// EGauge_OpDat record of version 2: four minimum counts, clipping mode, skip ranges.
+Bytes OpDat(int32_t m0, int32_t m1, int32_t m2, int32_t m3, int32_t clipping = 1,
+            std::vector<std::pair<uint32_t, uint32_t>> ranges = {}) {
+  Bytes r = Bytes().u32(2).u32(m0).u32(m1).u32(m2).u32(m3).u32(clipping);
+  r.u32(static_cast<uint32_t>(ranges.size()));
+  for (auto& [start, end] : ranges) r.u32(start).u32(end);
+  return r;
+}
+const int32_t kUnused = 0x0BADF00D;
+// The wedge gauge's nominal wedge: a pie slice of radius 50.
+Bytes DefaultWedge() {
+  return Bytes().u8(1).u8(1).add(Frame(0, 0)).f32(kTurn).f32(0).f32(50).add(Shape()).u32(0);
 }
 
 std::string Path(const char* name) { return vimo_test::ScratchPath(name); }
@@ -166,6 +202,94 @@ std::vector<RecordCase> RecordCases() {
        },
        [] { return std::make_unique<EBGAComponent>(); },
        Header(0x20, 4, 0x8000).u8(1).add(RectangleRecord(10, 20, 50, 50, Shape(), 0))},
+      {"point gauge",
+       [] {
+         auto g = std::make_unique<EPointGauge>(3, 4);
+         g->SetTolerance(6, 0);
+         return g;
+       },
+       [] { return std::make_unique<EPointGauge>(); },
+       Header(0x24, 4, 0x200).u8(1).add(PointRecord(3, 4)).add(TransitionRecord(3, 4, 6, 5))},
+      {"line gauge",
+       [] {
+         auto g = std::make_unique<ELineGauge>();
+         g->Set(EPoint(1, 2), 10, 30);
+         g->SetSamplingStep(2);
+         g->SetClippingMode(GGE_CLIPPING_SAMPLE_SPAN);
+         g->AddSkipRange(3, 1);
+         g->SetMinNumFitSamples(4, -1, -1, -1);
+         g->SetNumFilteringPasses(2);
+         return g;
+       },
+       [] { return std::make_unique<ELineGauge>(); },
+       Header(0x25, 4, 0x400)
+           .u8(2)
+           .add(OpDat(4, 4, 4, 4, 2, {{1, 3}}))
+           .u8(1)
+           .u8(1)
+           .add(Frame(1, 2, a30))
+           .f32(5)
+           .add(Shape())
+           .add(TransitionRecord())
+           .f32(3)
+           .f32(2)
+           .u32(2)},
+      {"circle gauge",
+       [] {
+         auto g = std::make_unique<ECircleGauge>();
+         g->Set(EPoint(1, 2), 10, 0, 1);
+         g->SetTolerance(4, 0);
+         g->SetInnerFilteringThreshold(1.5f);
+         g->SetFittingMode(GGE_FITTING_WEIGHTED);
+         return g;
+       },
+       [] { return std::make_unique<ECircleGauge>(); },
+       Header(0x21, 4, 0x800)
+           .u8(3)
+           .add(OpDat(3, kUnused, kUnused, kUnused))
+           .add(CircleRecord(1, 2, kTurn, 5))
+           .add(TransitionRecord(0, 0, 4))
+           .f32(3)
+           .f32(5)
+           .u32(0)
+           .f32(1.5f)
+           .u32(2)},
+      {"rectangle gauge",
+       [] {
+         auto g = std::make_unique<ERectangleGauge>();
+         g->Set(EPoint(1, 2), 10, 20, 0);
+         g->SetActiveEdges(0x300);
+         g->SetInnerFilteringThreshold(2);
+         return g;
+       },
+       [] { return std::make_unique<ERectangleGauge>(); },
+       Header(0x23, 5, 0x1000)
+           .u8(2)
+           .add(OpDat(2, 2, 2, 2))
+           .add(RectangleRecord(1, 2, 5, 10, Shape(), 0))
+           .add(Transitions4())
+           .f32(3)
+           .f32(5)
+           .u32(0)
+           .u32(0x300)
+           .f32(2)},
+      {"wedge gauge",
+       [] {
+         auto g = std::make_unique<EWedgeGauge>();
+         g->SetActiveEdges(0xC00);
+         g->SetSamplingStep(3);
+         return g;
+       },
+       [] { return std::make_unique<EWedgeGauge>(); },
+       Header(0x27, 4, 0x20000)
+           .u8(2)
+           .add(OpDat(3, 1, 3, 1))
+           .add(DefaultWedge())
+           .add(Transitions4())
+           .f32(3)
+           .f32(3)
+           .u32(0)
+           .u32(0xC00)},
   };
 }
 

@@ -1,7 +1,10 @@
 // Shape files against hand-built bytes: every class's record, the header checks in their
 // order, daughters in lists and indexed tables, old versions, and damaged files.
+#include <cstring>
 #include <functional>
+#include <limits>
 #include <memory>
+#include <stdexcept>
 
 #include "shapes/shape_test_support.h"
 #include "test_support.h"
@@ -629,4 +632,212 @@ TEST(ShapeFile, OldRecordVersions) {
   EXPECT_EQ(array.GetStaggered(), 1);
   EXPECT_EQ(array.GetInverseColNumbering(), 0);
   EXPECT_EQ(LoadBytes(array, Header(0x19, 4, 0x4000).u8(3).b, 1), E_ERROR_VERSION_TOO_NEW);
+}
+
+namespace {
+
+// A copy of bytes with four bytes at `offset` (from the end when negative) replaced by value.
+template <class T>
+std::vector<uint8_t> Patched(std::vector<uint8_t> bytes, long offset, T value) {
+  const size_t at = offset < 0 ? bytes.size() + offset : static_cast<size_t>(offset);
+  std::memcpy(&bytes[at], &value, sizeof value);
+  return bytes;
+}
+const std::vector<uint8_t>& GaugeFile(const char* name) {
+  static const std::vector<RecordCase> cases = RecordCases();
+  for (const RecordCase& c : cases)
+    if (std::string(c.name) == name) return c.bytes.b;
+  throw std::runtime_error(name);
+}
+// A fresh shape of the class whose type the file's header holds.
+std::unique_ptr<EShape> ShapeOfFile(const std::vector<uint8_t>& file) {
+  uint32_t type;
+  std::memcpy(&type, &file[4], 4);
+  for (const RecordCase& c : RecordCases())
+    if (static_cast<uint32_t>(c.blank()->GetType()) == type) return c.blank();
+  throw std::runtime_error("no class");
+}
+bool IsGauge(EShape* s) {
+  return dynamic_cast<EGauge*>(s) != nullptr || dynamic_cast<EPointGauge*>(s) != nullptr;
+}
+
+}  // namespace
+
+// Older gauge records load with the defaults of what they lack; newer ones, unusable sampling
+// steps and NaN tolerances are refused; an unknown clipping mode is kept (the fit refuses it).
+TEST(ShapeFile, GaugeRecordVersionsAndBadValues) {
+  Settings settings;
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> file;
+    E_ERRORS code;
+    std::function<void(EShape*)> check;  // on a gauge prepared by Prepare
+  };
+  const Bytes lineTail = Bytes()
+                             .u8(1)
+                             .add(Frame(1, 2))
+                             .f32(5)
+                             .add(Shape())
+                             .add(TransitionRecord())
+                             .f32(3)
+                             .f32(5)
+                             .u32(0);
+  const Bytes rectangleV3 = Header(0x23, 3, 0x1000)
+                                .add(RectangleRecord(1, 2, 5, 10, Shape(), 0))
+                                .add(Transitions4(0))
+                                .f32(3)
+                                .f32(5)
+                                .u32(0);
+  const Case cases[] = {
+      {"point gauge, file version 3",
+       Header(0x24, 3, 0x200).add(PointRecord(3, 4)).add(TransitionRecord(3, 4, 6, 5, 0)).b, E_OK,
+       [](EShape* s) {
+         EXPECT_EQ(static_cast<EPointGauge*>(s)->GetRectangularSamplingArea(), 0);  // kept
+         EXPECT_EQ(static_cast<EPointGauge*>(s)->GetTolerance(), 6.0f);
+       }},
+      {"point gauge, transition version 1",
+       Header(0x24, 4, 0x200).u8(1).add(PointRecord(3, 4)).add(TransitionRecord(3, 4, 6, 5, 1)).b,
+       E_OK,
+       [](EShape* s) { EXPECT_EQ(static_cast<EPointGauge*>(s)->GetRectangularSamplingArea(), 0); }},
+      {"line gauge version 1: no operation data",
+       Header(0x25, 4, 0x400).u8(1).u8(1).add(lineTail).b, E_OK,
+       [](EShape* s) {
+         auto* g = static_cast<ELineGauge*>(s);
+         int m[4];
+         g->GetMinNumFitSamples(m[0], m[1], m[2], m[3]);
+         EXPECT_EQ(m[0], 2);
+         EXPECT_EQ(g->GetNumSkipRanges(), 0u);
+         EXPECT_EQ(g->GetClippingMode(), GGE_CLIPPING_NOMINAL_LENGTH);
+       }},
+      {"circle gauge version 2: no inner filtering, fitting mode",
+       [] {
+         const std::vector<uint8_t>& full = GaugeFile("circle gauge");
+         std::vector<uint8_t> b(full.begin(), full.end() - 8);
+         b[8] = 2;
+         return b;
+       }(),
+       E_OK,
+       [](EShape* s) {
+         auto* g = static_cast<ECircleGauge*>(s);
+         EXPECT_FALSE(g->IsInnerFilteringEnabled());
+         EXPECT_EQ(g->GetFittingMode(), GGE_FITTING_UNWEIGHTED);
+       }},
+      {"rectangle gauge, file version 4: no inner filtering",
+       [&] {
+         std::vector<uint8_t> b(GaugeFile("rectangle gauge").begin(),
+                                GaugeFile("rectangle gauge").end() - 4);
+         b[2] = 4, b[3] = 0x45 ^ 0x23 ^ 4;
+         return b;
+       }(),
+       E_OK,
+       [](EShape* s) {
+         EXPECT_FALSE(static_cast<ERectangleGauge*>(s)->IsInnerFilteringEnabled());
+         EXPECT_EQ(static_cast<ERectangleGauge*>(s)->GetActiveEdges(), 0x300u);
+       }},
+      {"rectangle gauge, file version 3: active edges kept", rectangleV3.b, E_OK,
+       [](EShape* s) { EXPECT_EQ(static_cast<ERectangleGauge*>(s)->GetActiveEdges(), 0x500u); }},
+      {"wedge gauge, file version 3: active edges kept",
+       Header(0x27, 3, 0x20000).add(DefaultWedge()).add(Transitions4(0)).f32(3).f32(5).u32(0).b,
+       E_OK, [](EShape* s) { EXPECT_EQ(static_cast<EWedgeGauge*>(s)->GetActiveEdges(), 0x500u); }},
+      {"line gauge, clipping mode 7 kept", Patched(GaugeFile("line gauge"), 9 + 20, 7), E_OK,
+       [](EShape* s) { EXPECT_EQ(static_cast<ELineGauge*>(s)->GetClippingMode(), 7); }},
+      {"point gauge version 2", Patched(GaugeFile("point gauge"), 8, uint8_t(2)),
+       E_ERROR_GAUGE_VERSION_TOO_NEW, nullptr},
+      {"line gauge version 3", Patched(GaugeFile("line gauge"), 8, uint8_t(3)),
+       E_ERROR_GAUGE_VERSION_TOO_NEW, nullptr},
+      {"circle gauge version 4", Patched(GaugeFile("circle gauge"), 8, uint8_t(4)),
+       E_ERROR_GAUGE_VERSION_TOO_NEW, nullptr},
+      {"rectangle gauge version 3", Patched(GaugeFile("rectangle gauge"), 8, uint8_t(3)),
+       E_ERROR_GAUGE_VERSION_TOO_NEW, nullptr},
+      {"wedge gauge version 3", Patched(GaugeFile("wedge gauge"), 8, uint8_t(3)),
+       E_ERROR_GAUGE_VERSION_TOO_NEW, nullptr},
+      {"operation data version 3", Patched(GaugeFile("line gauge"), 9, 3),
+       E_ERROR_GAUGE_VERSION_TOO_NEW, nullptr},
+      {"line gauge step 0", Patched(GaugeFile("line gauge"), -8, 0.0f), E_ERROR_INVALID_PARAMETER,
+       [](EShape* s) { EXPECT_EQ(static_cast<ELineGauge*>(s)->GetSamplingStep(), 5.0f); }},
+      {"circle gauge step NaN", Patched(GaugeFile("circle gauge"), -16, nan),
+       E_ERROR_INVALID_PARAMETER,
+       [](EShape* s) { EXPECT_EQ(static_cast<ECircleGauge*>(s)->GetSamplingStep(), 5.0f); }},
+      {"wedge gauge step -1", Patched(GaugeFile("wedge gauge"), -12, -1.0f),
+       E_ERROR_INVALID_PARAMETER, nullptr},
+      {"point gauge tolerance NaN", Patched(GaugeFile("point gauge"), -32, nan),
+       E_ERROR_INVALID_PARAMETER, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::unique_ptr<EShape> gauge = ShapeOfFile(c.file);
+    // A found gauge with settings that the older records do not hold.
+    if (auto* g = dynamic_cast<EPointGauge*>(gauge.get())) g->SetRectangularSamplingArea(0);
+    if (auto* g = dynamic_cast<ELineGauge*>(gauge.get())) g->AddSkipRange(1, 2);
+    if (auto* g = dynamic_cast<ECircleGauge*>(gauge.get())) {
+      g->SetInnerFilteringThreshold(1);
+      g->SetFittingMode(GGE_FITTING_WEIGHTED);
+    }
+    if (auto* g = dynamic_cast<ERectangleGauge*>(gauge.get())) g->SetActiveEdges(0x500);
+    if (auto* g = dynamic_cast<EWedgeGauge*>(gauge.get())) g->SetActiveEdges(0x500);
+    gauge->SetFound(1, 0);
+    EXPECT_EQ(LoadBytes(*gauge, c.file, 1), c.code) << EGetErrorTrace();
+    EXPECT_EQ(Violation(gauge.get()), "");
+    if (c.code == E_OK) {
+      EXPECT_FALSE(gauge->GetFound());
+    }
+    if (c.check) c.check(gauge.get());
+  }
+}
+
+// A tree of every class, gauges among them, comes back with every stored field (the bytes
+// saved again are the same) and with the gauges not found; a gauge refuses a serializer that
+// is not a file stream with 1111.
+TEST(ShapeFile, GaugeTreeRoundTrip) {
+  Settings settings;
+  // Every class but the world shape, as a binary tree under a frame; the gauges found.
+  std::vector<std::unique_ptr<EShape>> shapes;
+  EFrameShape root;
+  for (const RecordCase& c : RecordCases()) {
+    std::unique_ptr<EShape> s = c.make();
+    if (s->GetType() == INS_SHAPE_TYPE_WORLD_SHAPE) continue;
+    s->Attach(shapes.empty() ? &root : shapes[(shapes.size() - 1) / 2].get());
+    shapes.push_back(std::move(s));
+  }
+  for (auto& s : shapes)
+    if (IsGauge(s.get())) s->SetFound(1, 0);
+  const std::vector<uint8_t> bytes = Saved(root, 1);
+  ASSERT_EQ(EGetError(), E_OK) << EGetErrorTrace();
+  for (auto& s : shapes) s->SetFound(0, 0);
+  const std::vector<uint8_t> unfound = Saved(root, 1);
+  ASSERT_NE(bytes, unfound);
+
+  EFrameShape copy;
+  ASSERT_EQ(LoadBytes(copy, bytes, 1), E_OK) << EGetErrorTrace();
+  EXPECT_EQ(Violation(&copy), "");
+  EXPECT_EQ(SavedAsOriginal(copy), unfound);
+  unsigned gauges = 0;
+  std::function<void(EShape*)> visit = [&](EShape* s) {
+    if (IsGauge(s)) {
+      ++gauges;
+      EXPECT_FALSE(s->GetFound());
+    }
+    if (auto* g = dynamic_cast<ELineGauge*>(s)) {
+      unsigned start = 0, end = 0;
+      g->GetSkipRange(0, start, end);
+      EXPECT_EQ(start * 10 + end, 13u);
+      EXPECT_EQ(g->GetClippingMode(), GGE_CLIPPING_SAMPLE_SPAN);
+      EXPECT_EQ(g->GetNumFilteringPasses(), 2u);
+    }
+    if (auto* g = dynamic_cast<ERectangleGauge*>(s)) {
+      EXPECT_EQ(g->GetActiveEdges(), 0x300u);
+    }
+    for (unsigned i = 0; i < s->GetNumDaughters(); ++i) visit(s->GetDaughter(i));
+  };
+  visit(&copy);
+  EXPECT_EQ(gauges, 5u);
+
+  EMemSerializer memory;
+  try {
+    shapes.back()->Save(&memory, 0);
+    ADD_FAILURE() << "no exception";
+  } catch (const Quarnel::Vexlor::Exception& e) {
+    EXPECT_EQ(e.GetCode(), E_ERROR_NOT_FILE_SERIALIZER);
+  }
 }

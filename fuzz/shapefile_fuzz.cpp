@@ -20,6 +20,11 @@ std::unique_ptr<EShape> ShapeForClass(uint8_t classCode) {
     case 0x18: return std::make_unique<EBGABall>(0, 0, 1, 1, 0);
     case 0x19: return std::make_unique<EBGAArray>();
     case 0x20: return std::make_unique<EBGAComponent>();
+    case 0x21: return std::make_unique<ECircleGauge>();
+    case 0x23: return std::make_unique<ERectangleGauge>();
+    case 0x24: return std::make_unique<EPointGauge>();
+    case 0x25: return std::make_unique<ELineGauge>();
+    case 0x27: return std::make_unique<EWedgeGauge>();
     default: return std::make_unique<EPointShape>();
   }
 }

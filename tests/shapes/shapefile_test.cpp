@@ -1,11 +1,19 @@
 // Shape files against hand-built bytes: every class's record, the header checks in their
 // order, daughters in lists and indexed tables, old versions, and damaged files.
+#include <cstring>
 #include <functional>
+#include <limits>
 #include <memory>
+#include <stdexcept>
 
 #include "shapes/shape_test_support.h"
 #include "test_support.h"
 #include "vimo/bga/bga.h"
+#include "vimo/gauges/circlegauge.h"
+#include "vimo/gauges/linegauge.h"
+#include "vimo/gauges/pointgauge.h"
+#include "vimo/gauges/rectanglegauge.h"
+#include "vimo/gauges/wedgegauge.h"
 
 namespace {
 
@@ -48,6 +56,52 @@ Bytes RectangleRecord(float x, float y, float halfX, float halfY, const Bytes& s
 }
 Bytes CircleRecord(float x, float y, float amplitude, float radius, const Bytes& shape = Shape()) {
   return Bytes().u8(1).u8(1).add(Frame(x, y)).f32(amplitude).f32(radius).add(shape);
+}
+
+// ETransition record with default parameters but the tolerance segment (centre, half-length)
+// and choice. Version 0: a file of version 3 or below, without the version byte; version 1 has
+// no sampling area and incomplete peak flags.
+Bytes TransitionRecord(float x = 0, float y = 0, float tolerance = 10, uint32_t choice = 2,
+                       uint8_t version = 2) {
+  Bytes segment = Bytes().u8(1).add(Frame(x, y)).f32(tolerance), r;
+  if (version > 0) r.u8(version);
+  if (version >= 2) r.u32(1).u32(0);
+  r.add(segment).u32(choice).u32(2).add(segment);
+  return r.u32(10).u32(0).u32(1).u32(1).u32(20).u32(0).u32(0);
+}
+Bytes operator+(Bytes a, const Bytes& b) { return a.add(b); }
+// The fields after the transitions: filtering threshold, sampling step, filtering passes.
+Bytes Tail(float threshold, float step, uint32_t passes) {
+  return Bytes().f32(threshold).f32(step).u32(passes);
+}
+// Four default transitions, then filtering threshold 3, sampling step and 0 passes.
+Bytes EdgesAndStep(float step, uint8_t version = 2) {
+  Bytes r;
+  for (int i = 0; i < 4; ++i) r.add(TransitionRecord(0, 0, 10, 2, version));
+  return r + Tail(3, step, 0);
+}
+// EGauge_OpDat record of version 2: minimum counts, clipping mode, one skip range or none.
+Bytes OpDat(int32_t m0, int32_t m1, int32_t m2, int32_t m3, int32_t clipping = 1,
+            uint32_t start = 0, uint32_t end = 0) {
+  Bytes r = Bytes().u32(2).u32(m0).u32(m1).u32(m2).u32(m3).u32(clipping);
+  return end > 0 ? r.u32(1).u32(start).u32(end) : r.u32(0);
+}
+const int32_t kUnused = 0x0BADF00D;
+// The wedge gauge's nominal wedge: a pie slice of radius 50.
+const Bytes kWedgeGaugeShape =
+    Bytes().u8(1).u8(1).add(Frame(0, 0)).f32(kTurn).f32(0).f32(50).add(Shape()).u32(0);
+
+template <class G, class Setup>
+std::function<std::unique_ptr<EShape>()> Made(Setup setup) {
+  return [setup]() -> std::unique_ptr<EShape> {
+    auto g = std::make_unique<G>();
+    setup(*g);
+    return g;
+  };
+}
+template <class G>
+std::function<std::unique_ptr<EShape>()> Blank() {
+  return [] { return std::make_unique<G>(); };
 }
 
 std::string Path(const char* name) { return vimo_test::ScratchPath(name); }
@@ -166,6 +220,37 @@ std::vector<RecordCase> RecordCases() {
        },
        [] { return std::make_unique<EBGAComponent>(); },
        Header(0x20, 4, 0x8000).u8(1).add(RectangleRecord(10, 20, 50, 50, Shape(), 0))},
+      {"point gauge",
+       Made<EPointGauge>([](EPointGauge& g) { g.SetCenter(3, 4), g.SetTolerance(6, 0); }),
+       Blank<EPointGauge>(),
+       Header(0x24, 4, 0x200).u8(1).add(PointRecord(3, 4)).add(TransitionRecord(3, 4, 6, 5))},
+      {"line gauge", Made<ELineGauge>([](ELineGauge& g) {
+         g.Set(EPoint(1, 2), 10, 30), g.SetSamplingStep(2), g.AddSkipRange(3, 1);
+         g.SetClippingMode(GGE_CLIPPING_SAMPLE_SPAN), g.SetMinNumFitSamples(4, -1, -1, -1);
+       }),
+       Blank<ELineGauge>(),
+       Header(0x25, 4, 0x400).u8(2) + OpDat(4, 4, 4, 4, 2, 1, 3) +
+           Bytes().u8(1).u8(1).add(Frame(1, 2, a30)).f32(5) + Shape() + TransitionRecord() +
+           Tail(3, 2, 0)},
+      {"circle gauge", Made<ECircleGauge>([](ECircleGauge& g) {
+         g.Set(EPoint(1, 2), 10, 0, 1), g.SetTolerance(4, 0), g.SetInnerFilteringThreshold(1.5f);
+         g.SetFittingMode(GGE_FITTING_WEIGHTED), g.SetNumFilteringPasses(2);
+       }),
+       Blank<ECircleGauge>(),
+       Header(0x21, 4, 0x800).u8(3) + OpDat(3, kUnused, kUnused, kUnused) +
+           CircleRecord(1, 2, kTurn, 5) + TransitionRecord(0, 0, 4) + Tail(3, 5, 2) +
+           Bytes().f32(1.5f).u32(2)},
+      {"rectangle gauge", Made<ERectangleGauge>([](ERectangleGauge& g) {
+         g.Set(EPoint(1, 2), 10, 20, 0), g.SetActiveEdges(0x300), g.SetInnerFilteringThreshold(2);
+       }),
+       Blank<ERectangleGauge>(),
+       Header(0x23, 5, 0x1000).u8(2) + OpDat(2, 2, 2, 2) +
+           RectangleRecord(1, 2, 5, 10, Shape(), 0) + EdgesAndStep(5).u32(0x300).f32(2)},
+      {"wedge gauge",
+       Made<EWedgeGauge>([](EWedgeGauge& g) { g.SetActiveEdges(0xC00), g.SetSamplingStep(3); }),
+       Blank<EWedgeGauge>(),
+       Header(0x27, 4, 0x20000).u8(2) + OpDat(3, 1, 3, 1) + kWedgeGaugeShape +
+           EdgesAndStep(3).u32(0xC00)},
   };
 }
 
@@ -436,6 +521,12 @@ TEST(ShapeFile, MixedTreeRoundTrip) {
   rectangle.Attach(&root);
   EPointShape point(7, 8);
   point.Attach(&rectangle);
+  std::vector<std::unique_ptr<EShape>> gauges;  // those of the record cases, under the circle
+  for (const RecordCase& c : RecordCases())
+    if (std::string(c.name).find(" gauge") != std::string::npos) {
+      gauges.push_back(c.make());
+      gauges.back()->Attach(gauges.size() == 1 ? static_cast<EShape*>(&circle) : gauges[0].get());
+    }
 
   std::vector<uint8_t> bytes = Saved(root, 1);
   ASSERT_EQ(EGetError(), E_OK);
@@ -464,11 +555,13 @@ TEST(ShapeFile, MixedTreeRoundTrip) {
   EXPECT_EQ(EGetError(), E_ERROR_CANNOT_OPEN_FILE);
   // Classes whose record works on a file stream refuse another serializer with 1111.
   EMemSerializer memory;
-  try {
-    line.Save(&memory, 0);
-    ADD_FAILURE() << "no exception";
-  } catch (const Quarnel::Vexlor::Exception& e) {
-    EXPECT_EQ(e.GetCode(), E_ERROR_NOT_FILE_SERIALIZER);
+  for (EShape* shape : {static_cast<EShape*>(&line), gauges[2].get()}) {
+    try {
+      shape->Save(&memory, 0);
+      ADD_FAILURE() << "no exception";
+    } catch (const Quarnel::Vexlor::Exception& e) {
+      EXPECT_EQ(e.GetCode(), E_ERROR_NOT_FILE_SERIALIZER);
+    }
   }
 }
 
@@ -505,4 +598,107 @@ TEST(ShapeFile, OldRecordVersions) {
   EXPECT_EQ(array.GetStaggered(), 1);
   EXPECT_EQ(array.GetInverseColNumbering(), 0);
   EXPECT_EQ(LoadBytes(array, Header(0x19, 4, 0x4000).u8(3).b, 1), E_ERROR_VERSION_TOO_NEW);
+}
+
+namespace {
+
+// The hand-built file of a record case, patched: `value` at `offset` (from the end when
+// negative), or cut by `cut` bytes.
+template <class T = uint8_t>
+std::vector<uint8_t> Gauge(const char* name, long offset = 0, T value = 0, size_t cut = 0) {
+  std::vector<uint8_t> bytes;
+  for (const RecordCase& c : RecordCases())
+    if (std::string(c.name) == name) bytes = c.bytes.b;
+  bytes.resize(bytes.size() - cut);
+  if (offset != 0)
+    std::memcpy(&bytes[offset < 0 ? bytes.size() + offset : offset], &value, sizeof value);
+  return bytes;
+}
+std::unique_ptr<EShape> BlankOf(const std::vector<uint8_t>& file) {
+  for (const RecordCase& c : RecordCases())
+    if (c.bytes.b[1] == file[1]) return c.blank();
+  return nullptr;
+}
+template <class G>
+G* As(EShape* s) {
+  return static_cast<G*>(s);
+}
+
+}  // namespace
+
+// Older gauge records load with the defaults of what they lack, keeping what the file version
+// does not store; newer ones, unusable sampling steps and NaN tolerances are refused; an
+// unknown clipping mode is kept (the fit refuses it). Every load clears the found state.
+TEST(ShapeFile, GaugeRecordVersionsAndBadValues) {
+  Settings settings;
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  struct Case {
+    std::vector<uint8_t> file;
+    E_ERRORS code;
+    std::function<float(EShape*)> probe;  // of the gauge loaded over the prepared one
+    float expected;
+  };
+  const Bytes lineV1 =
+      Header(0x25, 4, 0x400).u8(1).u8(1).u8(1).add(Frame(1, 2)).f32(5).add(Shape());
+  const Case cases[] = {
+      {Header(0x24, 3, 0x200).add(PointRecord(3, 4)).add(TransitionRecord(3, 4, 6, 5, 0)).b, E_OK,
+       [](EShape* s) { return As<EPointGauge>(s)->GetRectangularSamplingArea() + 0.0f; }, 5},
+      {Header(0x24, 4, 0x200).u8(1).add(PointRecord(3, 4)).add(TransitionRecord(3, 4, 6, 5, 1)).b,
+       E_OK, [](EShape* s) { return As<EPointGauge>(s)->GetRectangularSamplingArea() + 0.0f; }, 0},
+      {Bytes(lineV1).add(TransitionRecord()).f32(3).f32(5).u32(0).b, E_OK,
+       [](EShape* s) {
+         int m[4];
+         As<ELineGauge>(s)->GetMinNumFitSamples(m[0], m[1], m[2], m[3]);
+         return float(m[0] * 100 + As<ELineGauge>(s)->GetNumSkipRanges() * 10 +
+                      As<ELineGauge>(s)->GetClippingMode());
+       },
+       201},
+      {Gauge("circle gauge", 8, uint8_t(2), 8), E_OK,
+       [](EShape* s) {
+         return As<ECircleGauge>(s)->IsInnerFilteringEnabled() * 10.0f +
+                As<ECircleGauge>(s)->GetFittingMode();
+       },
+       1},
+      {Gauge("rectangle gauge", 2, uint16_t(0x6204), 4), E_OK,  // file version 4
+       [](EShape* s) { return As<ERectangleGauge>(s)->IsInnerFilteringEnabled() + 0.0f; }, 0},
+      {Header(0x23, 3, 0x1000)
+           .add(RectangleRecord(1, 2, 5, 10, Shape(), 0))
+           .add(EdgesAndStep(5, 0))
+           .b,
+       E_OK, [](EShape* s) { return As<ERectangleGauge>(s)->GetActiveEdges() + 0.0f; }, 0x500},
+      {Header(0x27, 3, 0x20000).add(kWedgeGaugeShape).add(EdgesAndStep(5, 0)).b, E_OK,
+       [](EShape* s) { return As<EWedgeGauge>(s)->GetActiveEdges() + 0.0f; }, 0x500},
+      {Gauge("line gauge", 29, 7), E_OK,
+       [](EShape* s) { return As<ELineGauge>(s)->GetClippingMode() + 0.0f; }, 7},
+      {Gauge("line gauge", 9, 3), E_ERROR_GAUGE_VERSION_TOO_NEW, nullptr, 0},  // operation data
+      {Gauge("line gauge", -8, 0.0f), E_ERROR_INVALID_PARAMETER,
+       [](EShape* s) { return As<ELineGauge>(s)->GetSamplingStep(); }, 5},
+      {Gauge("circle gauge", -16, nan), E_ERROR_INVALID_PARAMETER,
+       [](EShape* s) { return As<ECircleGauge>(s)->GetSamplingStep(); }, 5},
+      {Gauge("wedge gauge", -12, -1.0f), E_ERROR_INVALID_PARAMETER, nullptr, 0},
+      {Gauge("point gauge", -32, nan), E_ERROR_INVALID_PARAMETER, nullptr, 0},  // tolerance
+      {Gauge("point gauge", 8, uint8_t(2)), E_ERROR_GAUGE_VERSION_TOO_NEW, nullptr, 0},
+      {Gauge("line gauge", 8, uint8_t(3)), E_ERROR_GAUGE_VERSION_TOO_NEW, nullptr, 0},
+      {Gauge("circle gauge", 8, uint8_t(4)), E_ERROR_GAUGE_VERSION_TOO_NEW, nullptr, 0},
+      {Gauge("rectangle gauge", 8, uint8_t(3)), E_ERROR_GAUGE_VERSION_TOO_NEW, nullptr, 0},
+      {Gauge("wedge gauge", 8, uint8_t(3)), E_ERROR_GAUGE_VERSION_TOO_NEW, nullptr, 0},
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE(i);
+    const Case& c = cases[i];
+    std::unique_ptr<EShape> gauge = BlankOf(c.file);
+    // Settings that the older records do not hold, and a found state.
+    if (auto* g = dynamic_cast<EPointGauge*>(gauge.get())) g->SetRectangularSamplingArea(5);
+    if (auto* g = dynamic_cast<ELineGauge*>(gauge.get())) g->AddSkipRange(1, 2);
+    if (auto* g = dynamic_cast<ECircleGauge*>(gauge.get())) g->SetFittingMode(GGE_FITTING_WEIGHTED);
+    if (auto* g = dynamic_cast<ERectangleGauge*>(gauge.get())) g->SetActiveEdges(0x500);
+    if (auto* g = dynamic_cast<EWedgeGauge*>(gauge.get())) g->SetActiveEdges(0x500);
+    gauge->SetFound(1, 0);
+    EXPECT_EQ(LoadBytes(*gauge, c.file, 1), c.code) << EGetErrorTrace();
+    EXPECT_EQ(Violation(gauge.get()), "");
+    EXPECT_TRUE(c.code != E_OK || !gauge->GetFound());
+    if (c.probe) {
+      EXPECT_EQ(c.probe(gauge.get()), c.expected);
+    }
+  }
 }

@@ -354,12 +354,3 @@ void ECircleGauge::Draw(Quarnel::DrawAdapter* adapter, INS_DRAWING_MODES mode, i
   });
 }
 
-// The gauge record comes with the shape file format; until then the shape's.
-void ECircleGauge::Serialize(FILE* stream, int mode, unsigned version, int daughters) {
-  EShape::Serialize(stream, mode, version, daughters);
-  ETraceError("ECircleGauge::Serialize");
-}
-
-void ECircleGauge::Serialize(ESerializer* serializer, unsigned version, int daughters) {
-  Serialize(SerializerStream(serializer), serializer->IsWriting(), version, daughters);
-}

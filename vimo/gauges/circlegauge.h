@@ -96,8 +96,13 @@ class VIMO_EXPORT ECircleGauge : public ECircleShape, public ETransition, public
 
  protected:
   unsigned GetSignature() override { return 0x60042145u; }
+  using ECircleShape::Serialize;
+  using ETransition::Serialize;
+  // The gauge's record (gaugerecords.cpp); the serializer form runs it on a file stream.
   void Serialize(FILE* stream, int mode, unsigned version, int daughters) override;
-  void Serialize(ESerializer* serializer, unsigned version, int daughters) override;
+  void Serialize(ESerializer* serializer, unsigned version, int daughters) override {
+    SerializeThroughStream(serializer, version, daughters);
+  }
 
   float m_f32SamplingStep;
   float m_f32InnerFilteringThreshold;

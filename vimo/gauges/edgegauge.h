@@ -55,12 +55,12 @@ class VIMO_EXPORT EEdgeGauge : public Shape, public EGauge {
     static const unsigned kBits[4] = {0x100, 0x400, 0x200, 0x800};
     return e < 4 && (m_un32ActiveEdges & kBits[e]) != 0;
   }
-  void Serialize(FILE* stream, int mode, unsigned version, int daughters) override {
-    EShape::Serialize(stream, mode, version, daughters);
-  }
-  void Serialize(ESerializer* serializer, unsigned version, int daughters) override {
-    EShape::Serialize(serializer, version, daughters);
-  }
+
+  // The record both kinds share (gaugerecords.cpp): version byte, operation data, the shape's
+  // record, the four transitions, filtering threshold, sampling step and passes, and the active
+  // edges in files above version 3. False when the record stopped on an error.
+  bool SerializeEdgeRecord(FILE* stream, int mode, unsigned version, int daughters,
+                           const char* trace);
 
   // What each gauge kind supplies: the profile count of each edge (false when an edge to be
   // sampled gets none: step or geometry not usable), the centre (mother's coordinates) and

@@ -68,12 +68,6 @@ void DrawSampleMarks(Quarnel::DrawAdapter* adapter, EShape* placement,
   }
 }
 
-FILE* SerializerStream(ESerializer* serializer) {
-  EFilePointerSerializer* file = dynamic_cast<EFilePointerSerializer*>(serializer);
-  if (file == nullptr) throw Quarnel::Vexlor::Exception(E_ERROR_NOT_FILE_SERIALIZER);
-  return file->GetStream();
-}
-
 }  // namespace vimo_gauge
 
 using namespace vimo_gauge;

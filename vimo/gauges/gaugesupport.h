@@ -1,5 +1,5 @@
 // Pieces shared by the gauges that are shapes: the switch of the found state with the frame
-// that daughters follow, sample markers and the stream behind a serializer.
+// that daughters follow and sample markers.
 #ifndef VIMO_GAUGES_GAUGESUPPORT_H
 #define VIMO_GAUGES_GAUGESUPPORT_H
 
@@ -69,9 +69,6 @@ void DrawFittingGauge(EShape* gauge, Quarnel::DrawAdapter* adapter, INS_DRAWING_
   }
   gauge->EShape::Draw(adapter, mode, daughters);
 }
-
-// The stream behind a serializer; any serializer that is not a file stream throws 1111.
-FILE* SerializerStream(ESerializer* serializer);
 
 }  // namespace vimo_gauge
 

@@ -354,12 +354,3 @@ void ELineGauge::Draw(Quarnel::DrawAdapter* adapter, INS_DRAWING_MODES mode, int
   });
 }
 
-// The gauge record comes with the shape file format; until then the shape's.
-void ELineGauge::Serialize(FILE* stream, int mode, unsigned version, int daughters) {
-  EShape::Serialize(stream, mode, version, daughters);
-  ETraceError("ELineGauge::Serialize");
-}
-
-void ELineGauge::Serialize(ESerializer* serializer, unsigned version, int daughters) {
-  Serialize(SerializerStream(serializer), serializer->IsWriting(), version, daughters);
-}

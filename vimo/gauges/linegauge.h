@@ -81,8 +81,13 @@ class VIMO_EXPORT ELineGauge : public ELineShape, public ETransition, public EGa
 
  protected:
   unsigned GetSignature() override { return 0x64042545u; }
+  using ELineShape::Serialize;
+  using ETransition::Serialize;
+  // The gauge's record (gaugerecords.cpp); the serializer form runs it on a file stream.
   void Serialize(FILE* stream, int mode, unsigned version, int daughters) override;
-  void Serialize(ESerializer* serializer, unsigned version, int daughters) override;
+  void Serialize(ESerializer* serializer, unsigned version, int daughters) override {
+    SerializeThroughStream(serializer, version, daughters);
+  }
 
   float m_f32SamplingStep;
   int m_bKnownAngle;

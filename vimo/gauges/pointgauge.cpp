@@ -170,12 +170,3 @@ void EPointGauge::Draw(Quarnel::DrawAdapter* adapter, INS_DRAWING_MODES mode, in
   EShape::Draw(adapter, mode, daughters);
 }
 
-// The gauge record comes with the shape file format; until then the shape's.
-void EPointGauge::Serialize(FILE* stream, int mode, unsigned version, int daughters) {
-  EShape::Serialize(stream, mode, version, daughters);
-  ETraceError("EPointGauge::Serialize");
-}
-
-void EPointGauge::Serialize(ESerializer* serializer, unsigned version, int daughters) {
-  Serialize(SerializerStream(serializer), serializer->IsWriting(), version, daughters);
-}

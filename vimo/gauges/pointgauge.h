@@ -59,8 +59,13 @@ class VIMO_EXPORT EPointGauge : public EPointShape, public ETransition {
 
  protected:
   unsigned GetSignature() override { return 0x65042445u; }
+  using EPointShape::Serialize;
+  using ETransition::Serialize;
+  // The gauge's record (gaugerecords.cpp); the serializer form runs it on a file stream.
   void Serialize(FILE* stream, int mode, unsigned version, int daughters) override;
-  void Serialize(ESerializer* serializer, unsigned version, int daughters) override;
+  void Serialize(ESerializer* serializer, unsigned version, int daughters) override {
+    SerializeThroughStream(serializer, version, daughters);
+  }
 
   EFrame m_MeasuredFrame;
 

@@ -75,6 +75,12 @@ class VIMO_EXPORT ERectangleGauge : public EEdgeGauge<ERectangleShape, ERectangl
 
  protected:
   unsigned GetSignature() override { return 0x63052345u; }
+  using ERectangleShape::Serialize;
+  // The gauge's record (gaugerecords.cpp); the serializer form runs it on a file stream.
+  void Serialize(FILE* stream, int mode, unsigned version, int daughters) override;
+  void Serialize(ESerializer* serializer, unsigned version, int daughters) override {
+    SerializeThroughStream(serializer, version, daughters);
+  }
 
  private:
   void ToleranceHandles(unsigned e, EPoint& first, EPoint& second) const override;

@@ -72,6 +72,12 @@ class VIMO_EXPORT EWedgeGauge : public EEdgeGauge<EWedgeShape, EWedge> {
 
  protected:
   unsigned GetSignature() override { return 0x66042745u; }
+  using EWedgeShape::Serialize;
+  // The gauge's record (gaugerecords.cpp); the serializer form runs it on a file stream.
+  void Serialize(FILE* stream, int mode, unsigned version, int daughters) override;
+  void Serialize(ESerializer* serializer, unsigned version, int daughters) override {
+    SerializeThroughStream(serializer, version, daughters);
+  }
 
  private:
   enum { kEdgea = 0, kEdger = 1, kEdgeA = 2, kEdgeR = 3 };

@@ -132,13 +132,20 @@ TEST(LineGauge, RefusedFitsLeaveNominalAndPreviousResults) {
   gauge.FitLine();
   const float before = gauge.GetAverageDistance();
   EXPECT_GT(before, 0.3);
-  // The pass Measure runs, by hand: filter beyond threshold x average, refit.
+  // The passes Measure runs, by hand: filter beyond threshold x average, refit. Even a
+  // countless number of passes stops once a pass removes nothing.
+  gauge.SetNumFilteringPasses(0xFFFFFFFFu);
   struct Pass : ELineGauge {
-    static void Run(ELineGauge& g) {
-      static_cast<Pass&>(g).RunFilteringPasses([&] { g.FitLine(); });
+    static unsigned Run(ELineGauge& g) {
+      unsigned fits = 0;
+      static_cast<Pass&>(g).RunFilteringPasses([&] {
+        ++fits;
+        g.FitLine();
+      });
+      return fits;
     }
   };
-  Pass::Run(gauge);
+  EXPECT_EQ(Pass::Run(gauge), 1u);
   EXPECT_EQ(gauge.GetSample(4).FilteredOut, 1);
   EXPECT_EQ(gauge.GetNumValidSamples(), 19u);
   EXPECT_NEAR(gauge.GetMeasuredLine().GetY(), 2, 1e-5);

@@ -107,8 +107,10 @@ class VIMO_EXPORT EGauge {
   // calls fit().
   template <class Fit>
   void RunFilteringPasses(Fit fit) {
+    // A pass that removes nothing refits the same samples to the same result, and so would
+    // every later pass: stopping there keeps a huge pass count from running for ever.
     for (unsigned pass = 0; pass < m_un32NumFilteringPasses; ++pass) {
-      FilterSamples(m_f32AverageDistance * m_f32FilteringThreshold, false);
+      if (FilterSamples(m_f32AverageDistance * m_f32FilteringThreshold, false) == 0) break;
       fit();
     }
   }

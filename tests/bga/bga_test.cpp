@@ -260,3 +260,21 @@ TEST(BGA, CopiesAndComponentRecord) {
   EBGAArray arrayCopy(array);
   EXPECT_EQ(arrayCopy.GetStaggered(), 1);
 }
+
+// A ball saved under a mother whose frame cannot be inverted (scale 0) loads back: taking its
+// nominal circle to world coordinates is no part of reading the file.
+TEST(BGA, BallUnderAFlatMotherLoadsBack) {
+  Settings settings;
+  EBGAArray array;
+  array.SetScale(0);
+  EBGABall ball(1, 2, 1, 1, 0);
+  ball.Attach(&array);
+  const std::string path = vimo_test::ScratchPath("flat.shp");
+  array.Save(path.c_str(), 1);
+  ASSERT_EQ(EGetError(), E_OK);
+  EBGAArray loaded;
+  loaded.Load(path.c_str(), 1);
+  EXPECT_EQ(EGetError(), E_OK) << EGetErrorTrace();
+  ASSERT_EQ(loaded.GetNumDaughters(), 1u);
+  EXPECT_EQ(static_cast<EBGABall*>(loaded.GetDaughter(0))->GetMeasuredDiameter(), 1.0f);
+}

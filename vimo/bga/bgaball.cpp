@@ -258,8 +258,16 @@ void EBGABall::Serialize(FILE* stream, int mode, unsigned version, int daughters
     return ETraceError(trace);
   }
   // The file holds no measurement: a loaded ball reads as measured at its nominal place, taken
-  // to world coordinates through its mother, whose placement is loaded by now.
+  // to world coordinates through its mother, whose placement is loaded by now. A mother whose
+  // frame cannot be inverted (scale 0) is no fault of the file: the nominal circle is kept as it
+  // is and the error of the conversion is dropped.
   if (mode != 0) return;
   const ECircle& nominal = *this;
-  m_MeasuredCircle = m_pMother != nullptr ? m_pMother->LocalToWorld(nominal) : nominal;
+  m_MeasuredCircle = nominal;
+  if (m_pMother == nullptr) return;
+  const ECircle world = m_pMother->LocalToWorld(nominal);
+  if (EGetError() == E_OK)
+    m_MeasuredCircle = world;
+  else
+    EOk();
 }

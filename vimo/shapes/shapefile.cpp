@@ -16,7 +16,6 @@ using Quarnel::Vexlor::Exception;
 
 namespace {
 
-const unsigned kNoSlot = 0xFFFFFFFFu;
 const unsigned kEmptySlot = INS_SHAPE_TYPE_EMPTY_SLOT;
 // Nesting deeper than this is refused on saving and loading, so that a hostile or corrupted
 // file cannot exhaust the stack.

@@ -211,6 +211,17 @@ TEST(BGA, DrawingInEachMode) {
   RecordingAdapter hidden;
   ball.Draw(&hidden, INS_DRAW_NOMINAL, 0);
   EXPECT_TRUE(hidden.calls.empty());
+
+  // A ball far larger than any display: its box is clamped to 2^30 on either side, and the
+  // widths and middles are taken without overflowing.
+  EBGABall huge(0, 0, 3e9f, 1, 0);
+  huge.SetDiagnostics(BGA_DIAGNOSTIC_DIAMETER | BGA_DIAGNOSTIC_OFFSET);
+  for (int mode = 0; mode <= 2; ++mode) {
+    RecordingAdapter adapter;
+    huge.Draw(&adapter, static_cast<INS_DRAWING_MODES>(mode), 0);
+    ASSERT_FALSE(adapter.calls.empty());
+    EXPECT_EQ(adapter.calls[0], "ellipse -1073741824,-1073741824 2147483647,2147483647");
+  }
 }
 
 namespace {

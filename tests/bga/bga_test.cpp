@@ -211,6 +211,17 @@ TEST(BGA, DrawingInEachMode) {
   RecordingAdapter hidden;
   ball.Draw(&hidden, INS_DRAW_NOMINAL, 0);
   EXPECT_TRUE(hidden.calls.empty());
+
+  // A ball far larger than any display: its box is clamped to 2^30 on either side, and the
+  // widths and middles are taken without overflowing.
+  EBGABall huge(0, 0, 3e9f, 1, 0);
+  huge.SetDiagnostics(BGA_DIAGNOSTIC_DIAMETER | BGA_DIAGNOSTIC_OFFSET);
+  for (int mode = 0; mode <= 2; ++mode) {
+    RecordingAdapter adapter;
+    huge.Draw(&adapter, static_cast<INS_DRAWING_MODES>(mode), 0);
+    ASSERT_FALSE(adapter.calls.empty());
+    EXPECT_EQ(adapter.calls[0], "ellipse -1073741824,-1073741824 2147483647,2147483647");
+  }
 }
 
 namespace {
@@ -259,4 +270,22 @@ TEST(BGA, CopiesAndComponentRecord) {
   array.SetStaggered(1);
   EBGAArray arrayCopy(array);
   EXPECT_EQ(arrayCopy.GetStaggered(), 1);
+}
+
+// A ball saved under a mother whose frame cannot be inverted (scale 0) loads back: taking its
+// nominal circle to world coordinates is no part of reading the file.
+TEST(BGA, BallUnderAFlatMotherLoadsBack) {
+  Settings settings;
+  EBGAArray array;
+  array.SetScale(0);
+  EBGABall ball(1, 2, 1, 1, 0);
+  ball.Attach(&array);
+  const std::string path = vimo_test::ScratchPath("flat.shp");
+  array.Save(path.c_str(), 1);
+  ASSERT_EQ(EGetError(), E_OK);
+  EBGAArray loaded;
+  loaded.Load(path.c_str(), 1);
+  EXPECT_EQ(EGetError(), E_OK) << EGetErrorTrace();
+  ASSERT_EQ(loaded.GetNumDaughters(), 1u);
+  EXPECT_EQ(static_cast<EBGABall*>(loaded.GetDaughter(0))->GetMeasuredDiameter(), 1.0f);
 }

@@ -98,6 +98,10 @@ TEST_F(ShapeDrawing, HalveSegmentThroughRawWorldDrawsExactlyTwoLines) {
   rec.calls.clear();
   world.HalveSegment(&rec, EPoint(0, 0), 0, 0, EPoint(std::nanf(""), 0), 10000, 0);
   EXPECT_LE(rec.calls.size(), 8192u);
+  // Ends clamped to 2^30 on either side of the display: their distances do not overflow int.
+  rec.calls.clear();
+  world.HalveSegment(&rec, EPoint(-3e9f, 0), -1073741824, 0, EPoint(3e9f, 0), 1073741824, 0);
+  EXPECT_GE(rec.calls.size(), 2u);
 }
 
 TEST_F(ShapeDrawing, NearlyFullArcWhoseEndsShareAPixelFollowsTheCircle) {

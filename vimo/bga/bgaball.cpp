@@ -1,7 +1,9 @@
 // The ball of a ball grid array.
 #include "vimo/bga/bgaball.h"
 
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <new>
 
 #include "vimo/calibration/worldshape.h"
@@ -14,6 +16,14 @@ const EShapeClassRegistration s_Registration(INS_SHAPE_TYPE_BGA_BALL, []() -> ES
 });
 
 bool Finite(float value) { return std::isfinite(value); }
+
+// Display boxes reach 2^30 on either side of 0: their widths and middles are taken in 64 bits,
+// and a width beyond the int range is drawn as the widest one.
+int Extent(int from, int to) {
+  const int64_t extent = int64_t(to) - from;
+  return extent > INT_MAX ? INT_MAX : extent < INT_MIN ? INT_MIN : static_cast<int>(extent);
+}
+int Middle(int a, int b) { return static_cast<int>((int64_t(a) + b) / 2); }
 
 void Refuse(const char* trace) {
   ESetError(E_ERROR_INVALID_PARAMETER);
@@ -202,23 +212,23 @@ void EBGABall::Draw(Quarnel::DrawAdapter* adapter, INS_DRAWING_MODES mode, int d
     int x0, y0, x1, y1;
     if (mode == INS_DRAW_NOMINAL) {
       NominalBox(m_f32Radius, x0, y0, x1, y1);
-      adapter->DrawEllipse(x0, y0, x1 - x0, y1 - y0, color);
+      adapter->DrawEllipse(x0, y0, Extent(x0, x1), Extent(y0, y1), color);
     } else if (mode == INS_DRAW_ACTUAL) {
       const unsigned bits = m_un32Diagnostics;
       if (bits & BGA_DIAGNOSTIC_MISSING) {
         NominalBox(m_f32Radius, x0, y0, x1, y1);
-        adapter->DrawEllipse(x0, y0, x1 - x0, y1 - y0, color);
+        adapter->DrawEllipse(x0, y0, Extent(x0, x1), Extent(y0, y1), color);
         adapter->DrawLine(x0, y0, x1, y1, color);
         adapter->DrawLine(x0, y1, x1, y0, color);
       } else {
         MeasuredBox(x0, y0, x1, y1);
         if (bits & (BGA_DIAGNOSTIC_CIRCULARITY | BGA_DIAGNOSTIC_DOUGHNUTNESS))
-          adapter->DrawRectangle(x0, y0, x1 - x0, y1 - y0, color);
+          adapter->DrawRectangle(x0, y0, Extent(x0, x1), Extent(y0, y1), color);
         else if (!(bits & BGA_DIAGNOSTIC_QUALITY_FACTOR))
-          adapter->DrawEllipse(x0, y0, x1 - x0, y1 - y0, color);
+          adapter->DrawEllipse(x0, y0, Extent(x0, x1), Extent(y0, y1), color);
         if (bits & BGA_DIAGNOSTIC_DIAMETER) {
-          const int xm = (x0 + x1) / 2, ym = (y0 + y1) / 2, tick = 4;
-          adapter->DrawEllipse(x0, y0, x1 - x0, y1 - y0, color);
+          const int xm = Middle(x0, x1), ym = Middle(y0, y1), tick = 4;
+          adapter->DrawEllipse(x0, y0, Extent(x0, x1), Extent(y0, y1), color);
           adapter->DrawLine(x0, ym, x0 - tick, ym, color);
           adapter->DrawLine(x1, ym, x1 + tick, ym, color);
           adapter->DrawLine(xm, y0, xm, y0 - tick, color);
@@ -226,7 +236,7 @@ void EBGABall::Draw(Quarnel::DrawAdapter* adapter, INS_DRAWING_MODES mode, int d
         }
         if (bits & BGA_DIAGNOSTIC_OFFSET) {
           NominalBox(m_f32Radius, x0, y0, x1, y1);
-          const int xm = (x0 + x1) / 2, ym = (y0 + y1) / 2;
+          const int xm = Middle(x0, x1), ym = Middle(y0, y1);
           adapter->DrawLine(x0, ym, x1, ym, color);
           adapter->DrawLine(xm, y0, xm, y1, color);
         }
@@ -235,10 +245,10 @@ void EBGABall::Draw(Quarnel::DrawAdapter* adapter, INS_DRAWING_MODES mode, int d
       // The tolerance band: the nominal diameter plus and minus the tolerance.
       const float half = 0.5f * m_f32DiameterTolerance;
       NominalBox(m_f32Radius + half, x0, y0, x1, y1);
-      adapter->DrawEllipse(x0, y0, x1 - x0, y1 - y0, color);
+      adapter->DrawEllipse(x0, y0, Extent(x0, x1), Extent(y0, y1), color);
       if (m_f32Radius - half > 0) {
         NominalBox(m_f32Radius - half, x0, y0, x1, y1);
-        adapter->DrawEllipse(x0, y0, x1 - x0, y1 - y0, color);
+        adapter->DrawEllipse(x0, y0, Extent(x0, x1), Extent(y0, y1), color);
       }
     }
   }
@@ -258,8 +268,16 @@ void EBGABall::Serialize(FILE* stream, int mode, unsigned version, int daughters
     return ETraceError(trace);
   }
   // The file holds no measurement: a loaded ball reads as measured at its nominal place, taken
-  // to world coordinates through its mother, whose placement is loaded by now.
+  // to world coordinates through its mother, whose placement is loaded by now. A mother whose
+  // frame cannot be inverted (scale 0) is no fault of the file: the nominal circle is kept as it
+  // is and the error of the conversion is dropped.
   if (mode != 0) return;
   const ECircle& nominal = *this;
-  m_MeasuredCircle = m_pMother != nullptr ? m_pMother->LocalToWorld(nominal) : nominal;
+  m_MeasuredCircle = nominal;
+  if (m_pMother == nullptr) return;
+  const ECircle world = m_pMother->LocalToWorld(nominal);
+  if (EGetError() == E_OK)
+    m_MeasuredCircle = world;
+  else
+    EOk();
 }

@@ -267,9 +267,11 @@ namespace {
 // Whether the displayed midpoint lies within one pixel of the chord (squared twice-area of the
 // display triangle against the squared chord length).
 bool CloseToChord(int ax, int ay, int mx, int my, int bx, int by) {
-  double cross = double(bx - ax) * double(my - ay) - double(by - ay) * double(mx - ax);
+  // Display coordinates reach 2^30 on either side of 0: their differences are taken in double.
+  const double ux = double(bx) - ax, uy = double(by) - ay;
+  double cross = ux * (double(my) - ay) - uy * (double(mx) - ax);
   double c = cross * cross;
-  double l = double(bx - ax) * double(bx - ax) + double(by - ay) * double(by - ay);
+  double l = ux * ux + uy * uy;
   return c <= l;
 }
 

@@ -20,12 +20,16 @@ struct Parameters {
   unsigned thickness, smoothing;
   float lineStep, circleStep;
   int hv;
+  GGE_SAMPLING_MODE mode;
 };
 
 struct Errors {
-  double sum2 = 0, largest = 0;
+  double sum = 0, sum2 = 0, largest = 0;
   int count = 0, lost = 0;
-  void Add(double e) { sum2 += e * e, largest = std::max(largest, std::fabs(e)), ++count; }
+  void Add(double e) {
+    sum += e, sum2 += e * e, largest = std::max(largest, std::fabs(e)), ++count;
+  }
+  double Bias() const { return count ? sum / count : NAN; }
   double Rms() const { return count ? std::sqrt(sum2 / count) : NAN; }
 };
 
@@ -35,6 +39,7 @@ void Apply(Gauge& gauge, const Parameters& p, float step) {
   gauge.SetSmoothing(p.smoothing);
   gauge.SetSamplingStep(step);
   gauge.SetHVConstraint(p.hv);
+  gauge.SetSamplingMode(p.mode);
 }
 
 // Lines through the image centre at a random angle (or within 1 degree of an axis) and a
@@ -91,8 +96,8 @@ void CircleSet(const Parameters& p, GGE_FITTING_MODE mode, Errors& radius, Error
 }
 
 void Row(const char* what, const Errors& a, const char* unitA, const Errors& b, const char* unitB) {
-  std::printf("  %-30s RMS %.4f %s, max %.4f %s | RMS %.4f %s, max %.4f %s%s\n", what, a.Rms(),
-              unitA, a.largest, unitA, b.Rms(), unitB, b.largest, unitB,
+  std::printf("  %-30s bias %+.4f RMS %.4f %s, max %.4f %s | RMS %.4f %s, max %.4f %s%s\n", what,
+              a.Bias(), a.Rms(), unitA, a.largest, unitA, b.Rms(), unitB, b.largest, unitB,
               a.lost ? "  (some not found)" : "");
 }
 
@@ -102,8 +107,12 @@ int main() {
   // Recommended: profiles along the image axes (no stepping of a slanted digital line through
   // the edge) and one profile per unit of length.
   const Parameters sets[] = {
-      {"default: thickness 1, smoothing 1, sampling step 5", 1, 1, 5, 5, 0},
-      {"recommended: horizontal/vertical profiles, sampling step 1", 1, 1, 1, 1, 1}};
+      {"pixel walk, thickness 1, step 5", 1, 1, 5, 5, 0, GGE_SAMPLING_PIXEL_WALK},
+      {"interpolated, thickness 1, step 5", 1, 1, 5, 5, 0, GGE_SAMPLING_INTERPOLATED},
+      {"pixel walk, thickness 3, step 5", 3, 1, 5, 5, 0, GGE_SAMPLING_PIXEL_WALK},
+      {"interpolated, thickness 3, step 5", 3, 1, 5, 5, 0, GGE_SAMPLING_INTERPOLATED},
+      {"recommended: horizontal/vertical profiles, sampling step 1", 1, 1, 1, 1, 1,
+       GGE_SAMPLING_PIXEL_WALK}};
   for (const Parameters& p : sets) {
     std::printf("%s\n", p.name);
     Errors position, angle, axisPosition, axisAngle, radius, center, wRadius, wCenter;

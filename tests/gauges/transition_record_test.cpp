@@ -141,7 +141,7 @@ TEST(TransitionRecord, VersionRules) {
   EXPECT_EQ(t.GetTransitionIndex(), 2u);
   // A newer record version: 12010, nothing else read.
   std::vector<uint8_t> newer = ConfiguredBytes(4);
-  newer[0] = 3;
+  newer[0] = 4;
   Probe u;
   Read(u, newer, 4);
   EXPECT_EQ(EGetError(), E_ERROR_GAUGE_VERSION_TOO_NEW);

@@ -24,6 +24,7 @@ class Probe : public ETransition {
   using ETransition::ETransition;
   using ETransition::GetTransitionRectangularSamplingArea;
   using ETransition::Measure;
+  using ETransition::MeasureInterpolated;
   using ETransition::Serialize;
   using ETransition::SetTransitionRectangularSamplingArea;
   int SelectedIndex() const { return m_n32SelectedIndex; }

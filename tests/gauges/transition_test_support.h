@@ -14,6 +14,9 @@
 // Reaches the diagnostic sampler switch of ETransition.
 struct ETransitionTestAccess {
   static void SetFloorAxisRule(bool floorRule) { ETransition::s_bFloorAxisRule = floorRule; }
+  static void SetReadableRecordVersion(uint8_t version) {
+    ETransition::s_un8ReadableRecordVersion = version;
+  }
 };
 
 namespace transition_test {

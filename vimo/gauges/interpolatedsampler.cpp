@@ -81,6 +81,61 @@ void SubpixelSegment::ConstrainHV() {
   }
 }
 
+namespace {
+
+constexpr int kBits = 11;  // a point's position is rounded to 1/2048 pixel to be read
+constexpr int64_t kHalf = int64_t(1) << (kFraction - kBits - 1);
+
+// Reads one point of the root image, its position in fixed point with kHalf already added:
+// the weights of its cell blend in 32-bit integers, in units of 2^-22 grey level. With
+// kClamp, a point on the last column or row is read from the cell before it with a whole
+// weight, so that no read leaves the image (and a one-pixel-wide image, with no second column,
+// is read without blending).
+struct PointReader {
+  const EBW8* base;
+  int64_t pitch, nextColumn, nextRow, maxX, maxY;
+
+  template <bool kClamp>
+  int32_t At(int64_t x, int64_t y) const {
+    int64_t qx = x >> (kFraction - kBits), qy = y >> (kFraction - kBits);
+    if (kClamp) {
+      qx = std::min(qx, maxX);
+      qy = std::min(qy, maxY);
+    }
+    const int32_t wx = static_cast<int32_t>(qx & ((1 << kBits) - 1));
+    const int32_t wy = static_cast<int32_t>(qy & ((1 << kBits) - 1));
+    const EBW8* p = base + (qy >> kBits) * pitch + (qx >> kBits);
+    const int32_t a = p[0], b = p[nextColumn], c = p[nextRow], d = p[nextRow + nextColumn];
+    const int32_t top = (a << kBits) + (b - a) * wx, bottom = (c << kBits) + (d - c) * wx;
+    return (top << kBits) + (bottom - top) * wy;  // a blend of values below 2^8, times 2^22
+  }
+};
+
+// From 2^-22 to 1 / kInterpolatedScale grey level, rounded.
+constexpr int kDown = 2 * kBits - 4;
+static_assert(kInterpolatedScale == 16, "the shift assumes sixteenths");
+
+template <bool kClamp>
+void SampleBand(const PointReader& reader, int64_t first, int64_t last, int64_t x, int64_t y,
+                int64_t stepX, int64_t stepY, int64_t acrossX, int64_t acrossY, int64_t lastK,
+                EBW32* out) {
+  if (lastK == 0) {
+    for (int64_t i = first; i <= last; ++i, x += stepX, y += stepY)
+      out[i] = static_cast<EBW32>((reader.At<kClamp>(x, y) + (1 << (kDown - 1))) >> kDown);
+    return;
+  }
+  for (int64_t i = first; i <= last; ++i, x += stepX, y += stepY) {
+    int64_t sum = 0, bx = x, by = y;
+    for (int64_t k = 0; k <= lastK; ++k, bx += acrossX, by += acrossY)
+      sum += reader.At<kClamp>(bx, by);
+    out[i] = static_cast<EBW32>((sum + (int64_t(1) << (kDown - 1))) >> kDown);
+  }
+}
+
+bool Within(int64_t v, int64_t limit) { return v >= 0 && v <= limit; }
+
+}  // namespace
+
 SampleStatus SampleInterpolated(const RootView& image, const SubpixelSegment& segment,
                                 unsigned thickness, EBW32Vector& profile) {
   const int64_t n = segment.n;
@@ -98,60 +153,45 @@ SampleStatus SampleInterpolated(const RootView& image, const SubpixelSegment& se
   const int64_t startY = ToFixed(segment.y0 - centre * ny);
   const int64_t stepX = ToFixed(dx / double(n)), stepY = ToFixed(dy / double(n));
   const int64_t acrossX = ToFixed(nx), acrossY = ToFixed(ny);
-  const int64_t last_k = int64_t(thickness) - 1;
+  const int64_t lastK = int64_t(thickness) - 1;
+  const int64_t bandX = lastK * acrossX, bandY = lastK * acrossY;
 
-  // The band of a sample is a straight run of points, so it lies inside when both its ends do.
+  // The band of a sample is a straight run of points, so it lies inside when both its ends do;
+  // and the samples inside form one range. A profile wholly inside needs no division.
   const int64_t limitX = (image.width - 1) * kOne, limitY = (image.height - 1) * kOne;
   int64_t first = 0, last = n;
-  const bool any = FixedRange(startX, stepX, limitX, first, last) &&
-                   FixedRange(startY, stepY, limitY, first, last) &&
-                   FixedRange(startX + last_k * acrossX, stepX, limitX, first, last) &&
-                   FixedRange(startY + last_k * acrossY, stepY, limitY, first, last);
+  const int64_t endX = startX + n * stepX, endY = startY + n * stepY;
+  const bool inside = Within(startX, limitX) && Within(startY, limitY) &&
+                      Within(startX + bandX, limitX) && Within(startY + bandY, limitY) &&
+                      Within(endX, limitX) && Within(endY, limitY) &&
+                      Within(endX + bandX, limitX) && Within(endY + bandY, limitY);
+  const bool any = inside || (FixedRange(startX, stepX, limitX, first, last) &&
+                              FixedRange(startY, stepY, limitY, first, last) &&
+                              FixedRange(startX + bandX, stepX, limitX, first, last) &&
+                              FixedRange(startY + bandY, stepY, limitY, first, last));
   if (!any || first >= last) {
     profile.Empty();
     return kSampleOk;
   }
   if (!SizeTo(profile, n + 1)) return kSampleCannotSize;
 
-  // Each point is read with its position rounded to 1/2048 pixel: the weights of its cell then
-  // blend in 32-bit integers, in units of 2^-22 grey level. A point on the last column or row
-  // is read from the cell before it with a whole weight, so that no read leaves the image; a
-  // one-pixel-wide image has no second column to blend.
-  constexpr int kBits = 11;
-  constexpr int64_t kHalf = int64_t(1) << (kFraction - kBits - 1);
-  const int64_t maxX = image.width > 1 ? ((image.width - 1) << kBits) - 1 : 0;
-  const int64_t maxY = image.height > 1 ? ((image.height - 1) << kBits) - 1 : 0;
-  const int64_t nextColumn = image.width > 1 ? 1 : 0;
-  const int64_t nextRow = image.height > 1 ? image.pitch : 0;
-  const int64_t pitch = image.pitch;
-  const EBW8* base = image.base;
-  auto at = [&](int64_t x, int64_t y) -> int32_t {
-    const int64_t qx = std::min((x + kHalf) >> (kFraction - kBits), maxX);
-    const int64_t qy = std::min((y + kHalf) >> (kFraction - kBits), maxY);
-    const int32_t wx = static_cast<int32_t>(qx & ((1 << kBits) - 1));
-    const int32_t wy = static_cast<int32_t>(qy & ((1 << kBits) - 1));
-    const EBW8* p = base + (qy >> kBits) * pitch + (qx >> kBits);
-    const int32_t a = p[0], b = p[nextColumn], c = p[nextRow], d = p[nextRow + nextColumn];
-    const int32_t top = (a << kBits) + (b - a) * wx, bottom = (c << kBits) + (d - c) * wx;
-    return (top << kBits) + (bottom - top) * wy;  // a blend of values below 2^8, times 2^22
-  };
-  // From 2^-22 to 1 / kInterpolatedScale grey level, rounded.
-  constexpr int kDown = 2 * kBits - 4;
-  static_assert(kInterpolatedScale == 16, "the shift below assumes sixteenths");
-
+  const PointReader reader{image.base,
+                           image.pitch,
+                           image.width > 1 ? 1 : 0,
+                           image.height > 1 ? image.pitch : 0,
+                           image.width > 1 ? ((image.width - 1) << kBits) - 1 : 0,
+                           image.height > 1 ? ((image.height - 1) << kBits) - 1 : 0};
+  const int64_t x = startX + first * stepX + kHalf, y = startY + first * stepY + kHalf;
+  // The clamp is needed only when a point rounds onto the last column or row; the points of
+  // the first and last samples bound all the others.
+  const int64_t fx = x + (last - first) * stepX, fy = y + (last - first) * stepY;
+  const bool clear = std::max({x, x + bandX, fx, fx + bandX}) < limitX &&
+                     std::max({y, y + bandY, fy, fy + bandY}) < limitY;
   EBW32* out = profile.GetDataPtr();
-  int64_t x = startX + first * stepX, y = startY + first * stepY;
-  if (thickness == 1) {
-    for (int64_t i = first; i <= last; ++i, x += stepX, y += stepY)
-      out[i] = static_cast<EBW32>((at(x, y) + (1 << (kDown - 1))) >> kDown);
-  } else {
-    for (int64_t i = first; i <= last; ++i, x += stepX, y += stepY) {
-      int64_t sum = 0;
-      int64_t bx = x, by = y;
-      for (int64_t k = 0; k <= last_k; ++k, bx += acrossX, by += acrossY) sum += at(bx, by);
-      out[i] = static_cast<EBW32>((sum + (int64_t(1) << (kDown - 1))) >> kDown);
-    }
-  }
+  if (clear)
+    SampleBand<false>(reader, first, last, x, y, stepX, stepY, acrossX, acrossY, lastK, out);
+  else
+    SampleBand<true>(reader, first, last, x, y, stepX, stepY, acrossX, acrossY, lastK, out);
   std::fill(out, out + first, out[first]);
   std::fill(out + last + 1, out + n + 1, out[last]);
   return kSampleOk;

@@ -481,3 +481,56 @@ TEST(ImageFiles, RealPhotographsLoadInEveryFormat) {
       total += std::abs(grey.GetPixel(x, y) - reference.GetPixel(x, y));
   EXPECT_LT(static_cast<double>(total) / (grey.GetWidth() * grey.GetHeight()), 1.0);
 }
+
+TEST(ImageFiles, SeedFilesOfEveryFormatAndLayoutAgree) {
+  // The image fuzzer's seeds: one picture per depth in every format, and files of layouts the
+  // library does not write (interlaced palette PNG with transparency, 2-bit PNG, tiled deflate
+  // and LZW palette TIFF, progressive JPEG).
+  const std::string seeds = VIMO_TEST_IMAGE_SEEDS;
+  auto load = [&](const std::string& name, auto& image) {
+    EOk();
+    if (CodecBuilt(name)) image.Load((seeds + "/" + name).c_str());
+    return CodecBuilt(name) && EGetError() == E_OK;
+  };
+  const struct {
+    const char* reference;
+    std::vector<std::string> others;
+  } groups[] = {
+      {"grey8.pgm", {"grey8.png", "grey8.tif", "grey8.jpg"}},
+      {"grey16.pgm", {"grey16.png", "grey16.tif"}},
+      {"rgb8.ppm", {"rgb8.png", "rgb8.tif", "rgb8.jpg", "progressive.jpg"}},
+  };
+  for (const auto& group : groups) {
+    EImage<EBW16> reference;
+    ASSERT_TRUE(load(group.reference, reference)) << group.reference;
+    for (const std::string& name : group.others) {
+      EImage<EBW16> other;
+      if (!load(name, other)) {
+        EXPECT_FALSE(CodecBuilt(name)) << name << ": " << EGetError();
+        continue;
+      }
+      ASSERT_EQ(other.GetWidth(), reference.GetWidth()) << name;
+      const int tolerance = name.find(".jpg") != std::string::npos ? 12 : 0;
+      for (int y = 0; y < reference.GetHeight(); ++y)
+        for (int x = 0; x < reference.GetWidth(); ++x)
+          ASSERT_LE(std::abs(other.GetPixel(x, y) - reference.GetPixel(x, y)), tolerance)
+              << name << " at " << x << "," << y;
+    }
+  }
+  EImage<EC24> colour;
+  if (load("interlaced_palette.png", colour)) {
+    EXPECT_EQ(colour.GetPixel(3, 2), (EC24{176, 79, 90}));  // palette entry 11
+  }
+  if (load("palette_lzw.tif", colour)) {
+    EXPECT_EQ(colour.GetPixel(3, 2), (EC24{92, 163, 156}));  // entry 92: 92, 163, 40000 >> 8
+  }
+  EImage<EBW16> wide;
+  if (load("tiled16.tif", wide)) {
+    EXPECT_EQ(wide.GetPixel(19, 17), 19 * 3000 + 17 * 100);  // in the fourth tile
+  }
+  EImage<EBW8> grey;
+  if (load("grey2.png", grey)) {
+    EXPECT_EQ(grey.GetPixel(3, 2), 170);  // 2-bit level 2
+  }
+  EXPECT_EQ(EGetError(), E_OK);
+}

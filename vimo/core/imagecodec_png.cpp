@@ -48,7 +48,9 @@ E_ERRORS DecodePng(png_structp png, png_infop info, RasterSink& sink, PngState& 
   png_get_IHDR(png, info, &width, &height, &depth, &colourType, &interlace, nullptr, nullptr);
   if (colourType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
   if (colourType == PNG_COLOR_TYPE_GRAY && depth < 8) png_set_expand_gray_1_2_4_to_8(png);
-  if (colourType & PNG_COLOR_MASK_ALPHA) png_set_strip_alpha(png);
+  // Expanding a palette also turns its transparency into alpha, which is dropped with the rest.
+  if ((colourType & PNG_COLOR_MASK_ALPHA) || png_get_valid(png, info, PNG_INFO_tRNS))
+    png_set_strip_alpha(png);
   const int passes = png_set_interlace_handling(png);
   png_read_update_info(png, info);
 

@@ -425,37 +425,23 @@ TEST(ImageFiles, BadFilesSetAnErrorAndLeaveTheImageAsItWas) {
 }
 
 TEST(ImageFiles, SaveRefusesWhatItCannotWrite) {
-  EImage<EBW8> image = Pattern<EBW8>(2, 2);
+  EImage<EBW8> image = Pattern<EBW8>(2, 2), empty;
   EImage<EBW16> wide = Pattern<EBW16>(2, 2);
   EImage<EC24> colour = Pattern<EC24>(2, 2);
-  EImage<EBW8> empty;
-  struct Case {
-    EGenericROI* image;
-    std::string path;
-    E_ERRORS expected;
-  };
-  const Case cases[] = {
-      {&image, ScratchPath("image.bmp"), E_ERROR_INVALID_PARAMETER},
-      {&image, ScratchPath("image.ppm"), E_ERROR_INVALID_PARAMETER},
-      {&image, "/nonexistent-folder/x.pgm", E_ERROR_CANNOT_OPEN_FILE},
-      {&empty, ScratchPath("empty.pgm"), E_ERROR_INVALID_PARAMETER},
-      {&wide, ScratchPath("wide.jpg"), E_ERROR_INVALID_PARAMETER},
-      {&wide, ScratchPath("wide.ppm"), E_ERROR_INVALID_PARAMETER},
-      {&colour, ScratchPath("colour.pgm"), E_OK},  // keeps the luma
-  };
-  for (const Case& c : cases) {
-    EOk();
-    if (c.image == &wide)
-      wide.Save(c.path.c_str());
-    else if (c.image == &colour)
-      colour.Save(c.path.c_str());
-    else
-      static_cast<EImage<EBW8>*>(c.image)->Save(c.path.c_str());
-    EXPECT_EQ(EGetError(), c.expected) << c.path;
-  }
   EImage<EBW32> other(2, 2);
-  other.Save(ScratchPath("other.pgm").c_str());
-  EXPECT_EQ(EGetError(), E_ERROR_INVALID_PARAMETER);
+  auto save = [](auto& picture, const std::string& path) {
+    EOk();
+    picture.Save(path.c_str());
+    return EGetError();
+  };
+  EXPECT_EQ(save(image, ScratchPath("image.bmp")), E_ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(save(image, ScratchPath("image.ppm")), E_ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(save(image, "/nonexistent-folder/x.pgm"), E_ERROR_CANNOT_OPEN_FILE);
+  EXPECT_EQ(save(empty, ScratchPath("empty.pgm")), E_ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(save(wide, ScratchPath("wide.jpg")), E_ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(save(wide, ScratchPath("wide.ppm")), E_ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(save(other, ScratchPath("other.pgm")), E_ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(save(colour, ScratchPath("colour.pgm")), E_OK);  // keeps the luma
   EOk();
 }
 
@@ -482,41 +468,19 @@ TEST(ImageFiles, RealPhotographsLoadInEveryFormat) {
   EXPECT_LT(static_cast<double>(total) / (grey.GetWidth() * grey.GetHeight()), 1.0);
 }
 
-TEST(ImageFiles, SeedFilesOfEveryFormatAndLayoutAgree) {
-  // The image fuzzer's seeds: one picture per depth in every format, and files of layouts the
-  // library does not write (interlaced palette PNG with transparency, 2-bit PNG, tiled deflate
-  // and LZW palette TIFF, progressive JPEG).
+TEST(ImageFiles, FilesOfLayoutsTheLibraryDoesNotWriteLoad) {
+  // The image fuzzer's seeds hold files of layouts the library does not write: interlaced
+  // palette PNG with transparency, 2-bit PNG, tiled deflate and LZW palette TIFF, progressive
+  // JPEG.
   const std::string seeds = VIMO_TEST_IMAGE_SEEDS;
+  if (ReadFileBytes(seeds + "/grey8.pgm").empty()) GTEST_SKIP() << "seed folder not reachable";
   auto load = [&](const std::string& name, auto& image) {
+    if (!CodecBuilt(name)) return false;
     EOk();
-    if (CodecBuilt(name)) image.Load((seeds + "/" + name).c_str());
-    return CodecBuilt(name) && EGetError() == E_OK;
+    image.Load((seeds + "/" + name).c_str());
+    EXPECT_EQ(EGetError(), E_OK) << name;
+    return EGetError() == E_OK;
   };
-  const struct {
-    const char* reference;
-    std::vector<std::string> others;
-  } groups[] = {
-      {"grey8.pgm", {"grey8.png", "grey8.tif", "grey8.jpg"}},
-      {"grey16.pgm", {"grey16.png", "grey16.tif"}},
-      {"rgb8.ppm", {"rgb8.png", "rgb8.tif", "rgb8.jpg", "progressive.jpg"}},
-  };
-  for (const auto& group : groups) {
-    EImage<EBW16> reference;
-    ASSERT_TRUE(load(group.reference, reference)) << group.reference;
-    for (const std::string& name : group.others) {
-      EImage<EBW16> other;
-      if (!load(name, other)) {
-        EXPECT_FALSE(CodecBuilt(name)) << name << ": " << EGetError();
-        continue;
-      }
-      ASSERT_EQ(other.GetWidth(), reference.GetWidth()) << name;
-      const int tolerance = name.find(".jpg") != std::string::npos ? 12 : 0;
-      for (int y = 0; y < reference.GetHeight(); ++y)
-        for (int x = 0; x < reference.GetWidth(); ++x)
-          ASSERT_LE(std::abs(other.GetPixel(x, y) - reference.GetPixel(x, y)), tolerance)
-              << name << " at " << x << "," << y;
-    }
-  }
   EImage<EC24> colour;
   if (load("interlaced_palette.png", colour)) {
     EXPECT_EQ(colour.GetPixel(3, 2), (EC24{176, 79, 90}));  // palette entry 11
@@ -531,6 +495,10 @@ TEST(ImageFiles, SeedFilesOfEveryFormatAndLayoutAgree) {
   EImage<EBW8> grey;
   if (load("grey2.png", grey)) {
     EXPECT_EQ(grey.GetPixel(3, 2), 170);  // 2-bit level 2
+  }
+  EImage<EC24> reference;
+  if (load("progressive.jpg", colour) && load("rgb8.ppm", reference)) {
+    EXPECT_LE(Difference(colour.GetPixel(3, 2), reference.GetPixel(3, 2)), 24);
   }
   EXPECT_EQ(EGetError(), E_OK);
 }

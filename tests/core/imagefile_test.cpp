@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -18,7 +19,8 @@ std::vector<uint8_t> Bytes(const std::string& text) {
   return std::vector<uint8_t>(text.begin(), text.end());
 }
 
-bool CodecBuilt(const std::string& name) {
+bool CodecBuilt(std::string name) {
+  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   if (name.find(".png") != std::string::npos) return vimo_test::kHavePng;
   if (name.find(".jp") != std::string::npos) return vimo_test::kHaveJpeg;
   if (name.find(".tif") != std::string::npos) return vimo_test::kHaveTiff;

@@ -1,0 +1,247 @@
+// AVX2 paths of the unwarp kernels, compiled for that instruction set function by function (the
+// rest of the library keeps the baseline) and called only after a processor check. Each gives
+// the same bytes as the scalar rules in unwarp_kernels.cpp: the same clamping, the same 32-bit
+// bilinear blend, the same double-precision entry computation.
+#include <cstring>
+
+#include "vimo/calibration/unwarp_kernels.h"
+
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
+#include <immintrin.h>
+#define VIMO_AVX2 __attribute__((target("avx2")))
+
+namespace vimo_unwarp {
+
+namespace {
+
+// Offsets and fraction words of eight entries, in entry order.
+struct Eight {
+  __m256i offsets, fractions;
+};
+
+VIMO_AVX2 inline Eight LoadEight(const ESubPixel64* entries) {
+  const float* e = reinterpret_cast<const float*>(entries);
+  __m256 a = _mm256_loadu_ps(e), b = _mm256_loadu_ps(e + 8);
+  // Per 128-bit lane: entries 0, 1 of a then 0, 1 of b; the 64-bit permutation restores order.
+  __m256i o = _mm256_castps_si256(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
+  __m256i f = _mm256_castps_si256(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
+  return {_mm256_permute4x64_epi64(o, _MM_SHUFFLE(3, 1, 2, 0)),
+          _mm256_permute4x64_epi64(f, _MM_SHUFFLE(3, 1, 2, 0))};
+}
+
+VIMO_AVX2 inline __m256i Clamp(__m256i x, __m256i low, __m256i high) {
+  return _mm256_min_epi32(_mm256_max_epi32(x, low), high);
+}
+
+// Gathers the `width`-byte value at each clamped offset (width 1 to 4) without reading past
+// high + width - 1 or below low: the four bytes are read from the offset moved back by up to
+// 4 - width bytes (never below low), and shifted into place.
+VIMO_AVX2 inline __m256i GatherBytes(const uint8_t* base, __m256i offsets, __m256i low, int width) {
+  __m256i start = _mm256_max_epi32(_mm256_sub_epi32(offsets, _mm256_set1_epi32(4 - width)), low);
+  __m256i shift = _mm256_slli_epi32(_mm256_sub_epi32(offsets, start), 3);
+  __m256i words = _mm256_i32gather_epi32(reinterpret_cast<const int*>(base), start, 1);
+  return _mm256_srlv_epi32(words, shift);
+}
+
+// Eight colour pixels in the low three bytes of each 32-bit lane: 24 bytes written.
+VIMO_AVX2 inline void StoreEightC24(uint8_t* out, __m256i pixels) {
+  const __m256i squeeze = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1,
+                                           0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+  __m256i packed = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(pixels, squeeze),
+                                               _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 3, 7));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(packed));
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 16), _mm256_extracti128_si256(packed, 1));
+}
+
+// Sixteen 32-bit lanes holding bytes, in order, as sixteen bytes.
+VIMO_AVX2 inline __m128i PackBytes(__m256i first, __m256i second) {
+  __m256i words =
+      _mm256_permute4x64_epi64(_mm256_packus_epi32(first, second), _MM_SHUFFLE(3, 1, 2, 0));
+  __m256i bytes = _mm256_packus_epi16(words, words);
+  return _mm256_castsi256_si128(_mm256_permute4x64_epi64(bytes, _MM_SHUFFLE(3, 1, 2, 0)));
+}
+
+// The 32-bit bilinear blend of one channel: the pairs (p0, p1) above and (p2, p3) below.
+VIMO_AVX2 inline __m256i Blend(__m256i p0, __m256i p1, __m256i p2, __m256i p3, __m256i a,
+                               __m256i c) {
+  __m256i upper =
+      _mm256_add_epi32(_mm256_slli_epi32(p0, 8), _mm256_mullo_epi32(_mm256_sub_epi32(p1, p0), a));
+  __m256i lower =
+      _mm256_add_epi32(_mm256_slli_epi32(p2, 8), _mm256_mullo_epi32(_mm256_sub_epi32(p3, p2), a));
+  return _mm256_srli_epi32(_mm256_add_epi32(_mm256_slli_epi32(upper, 8),
+                                            _mm256_mullo_epi32(_mm256_sub_epi32(lower, upper), c)),
+                           16);
+}
+
+}  // namespace
+
+VIMO_AVX2 int NearestRowAvx2(const ESubPixel64* entries, int count, const RowSource& src,
+                             EBW8* dst) {
+  if (static_cast<int64_t>(src.high) - src.low < 3) return 0;
+  const __m256i low = _mm256_set1_epi32(src.low), high = _mm256_set1_epi32(src.high);
+  int i = 0;
+  for (; i + 16 <= count; i += 16) {
+    Eight e0 = LoadEight(entries + i), e1 = LoadEight(entries + i + 8);
+    __m256i v0 = GatherBytes(src.base, Clamp(e0.offsets, low, high), low, 1);
+    __m256i v1 = GatherBytes(src.base, Clamp(e1.offsets, low, high), low, 1);
+    const __m256i byte = _mm256_set1_epi32(0xFF);
+    v0 = _mm256_andnot_si256(_mm256_srai_epi32(e0.offsets, 31), _mm256_and_si256(v0, byte));
+    v1 = _mm256_andnot_si256(_mm256_srai_epi32(e1.offsets, 31), _mm256_and_si256(v1, byte));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), PackBytes(v0, v1));
+  }
+  return i;
+}
+
+VIMO_AVX2 int NearestRowAvx2(const ESubPixel64* entries, int count, const RowSource& src,
+                             EC24* dst) {
+  if (static_cast<int64_t>(src.high) - src.low < 1) return 0;
+  const __m256i low = _mm256_set1_epi32(src.low), high = _mm256_set1_epi32(src.high);
+  const __m256i rgb = _mm256_set1_epi32(0xFFFFFF);
+  uint8_t* out = reinterpret_cast<uint8_t*>(dst);
+  int i = 0;
+  for (; i + 8 <= count; i += 8, out += 24) {
+    Eight e = LoadEight(entries + i);
+    __m256i v = GatherBytes(src.base, Clamp(e.offsets, low, high), low, 3);
+    v = _mm256_andnot_si256(_mm256_srai_epi32(e.offsets, 31), _mm256_and_si256(v, rgb));
+    StoreEightC24(out, v);
+  }
+  return i;
+}
+
+VIMO_AVX2 int BilinearRowAvx2(const ESubPixel64* entries, int count, const RowSource& src,
+                              EBW8* dst) {
+  // Pairs are read from at most two bytes before the offset, so the admissible range must span
+  // three bytes; the row above starts at offset low - pitch >= 0.
+  if (static_cast<int64_t>(src.high) - src.low < 2) return 0;
+  const __m256i low = _mm256_set1_epi32(src.low), high = _mm256_set1_epi32(src.high);
+  const __m256i byte = _mm256_set1_epi32(0xFF);
+  const uint8_t* const above = src.base - src.pitch;
+  int i = 0;
+  for (; i + 16 <= count; i += 16) {
+    __m256i value[2];
+    for (int half = 0; half < 2; ++half) {
+      Eight e = LoadEight(entries + i + 8 * half);
+      __m256i offsets = Clamp(e.offsets, low, high);
+      __m256i lower = GatherBytes(src.base, offsets, low, 2);
+      // The row above at the same start and shift: the low bound there is low - pitch = 0.
+      __m256i start = _mm256_max_epi32(_mm256_sub_epi32(offsets, _mm256_set1_epi32(2)), low);
+      __m256i shift = _mm256_slli_epi32(_mm256_sub_epi32(offsets, start), 3);
+      __m256i upper = _mm256_srlv_epi32(
+          _mm256_i32gather_epi32(reinterpret_cast<const int*>(above), start, 1), shift);
+      __m256i a = _mm256_and_si256(e.fractions, byte);
+      __m256i c = _mm256_and_si256(_mm256_srli_epi32(e.fractions, 16), byte);
+      __m256i v = Blend(
+          _mm256_and_si256(upper, byte), _mm256_and_si256(_mm256_srli_epi32(upper, 8), byte),
+          _mm256_and_si256(lower, byte), _mm256_and_si256(_mm256_srli_epi32(lower, 8), byte), a, c);
+      value[half] =
+          _mm256_andnot_si256(_mm256_srai_epi32(e.offsets, 31), _mm256_and_si256(v, byte));
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), PackBytes(value[0], value[1]));
+  }
+  return i;
+}
+
+VIMO_AVX2 int BilinearRowAvx2(const ESubPixel64* entries, int count, const RowSource& src,
+                              EC24* dst) {
+  if (src.high < src.low) return 0;
+  // A pixel and its right-hand neighbour are six bytes: read as bytes 0-3 and 2-5, so nothing
+  // past the right pixel is touched.
+  const __m256i low = _mm256_set1_epi32(src.low), high = _mm256_set1_epi32(src.high);
+  const __m256i byte = _mm256_set1_epi32(0xFF);
+  const int* lowerLeft = reinterpret_cast<const int*>(src.base);
+  const int* lowerRight = reinterpret_cast<const int*>(src.base + 2);
+  const int* upperLeft = reinterpret_cast<const int*>(src.base - src.pitch);
+  const int* upperRight = reinterpret_cast<const int*>(src.base - src.pitch + 2);
+  uint8_t* out = reinterpret_cast<uint8_t*>(dst);
+  int i = 0;
+  for (; i + 8 <= count; i += 8, out += 24) {
+    Eight e = LoadEight(entries + i);
+    __m256i offsets = Clamp(e.offsets, low, high);
+    __m256i ll = _mm256_i32gather_epi32(lowerLeft, offsets, 1);
+    __m256i lr = _mm256_srli_epi32(_mm256_i32gather_epi32(lowerRight, offsets, 1), 8);
+    __m256i ul = _mm256_i32gather_epi32(upperLeft, offsets, 1);
+    __m256i ur = _mm256_srli_epi32(_mm256_i32gather_epi32(upperRight, offsets, 1), 8);
+    __m256i a = _mm256_and_si256(e.fractions, byte);
+    __m256i c = _mm256_and_si256(_mm256_srli_epi32(e.fractions, 16), byte);
+    __m256i pixels = _mm256_setzero_si256();
+    for (int k = 0; k < 3; ++k) {
+      const int s = 8 * k;
+      __m256i ch = Blend(_mm256_and_si256(_mm256_srli_epi32(ul, s), byte),
+                         _mm256_and_si256(_mm256_srli_epi32(ur, s), byte),
+                         _mm256_and_si256(_mm256_srli_epi32(ll, s), byte),
+                         _mm256_and_si256(_mm256_srli_epi32(lr, s), byte), a, c);
+      pixels = _mm256_or_si256(pixels, _mm256_slli_epi32(_mm256_and_si256(ch, byte), s));
+    }
+    StoreEightC24(out, _mm256_andnot_si256(_mm256_srai_epi32(e.offsets, 31), pixels));
+  }
+  return i;
+}
+
+VIMO_AVX2 int ComputeEntriesAvx2(const float* X, const float* Y, int count,
+                                 const SourceLayout& source, int interpolate,
+                                 ESubPixel64* entries) {
+  const __m128i pixelSize = _mm_set1_epi32(source.pixelSize);
+  const __m128i pitch = _mm_set1_epi32(source.pitch);
+  const __m128i noSource = _mm_set1_epi32(kNoSource);
+  // Lower bounds (inclusive) and upper bounds (exclusive) of the two coordinates, in the units
+  // each sampling compares in; ordered comparisons reject NaN.
+  __m256d xLow, xHigh, yLow, yHigh, xAdd, yAdd, factor;
+  if (interpolate) {
+    xLow = _mm256_set1_pd(0.0), xHigh = _mm256_set1_pd(256.0 * (source.width - 1));
+    yLow = _mm256_set1_pd(256.0), yHigh = _mm256_set1_pd(256.0 * source.height);
+    xAdd = yAdd = _mm256_setzero_pd(), factor = _mm256_set1_pd(256.0);
+  } else {
+    xLow = yLow = _mm256_setzero_pd();
+    xHigh = _mm256_set1_pd(source.width), yHigh = _mm256_set1_pd(source.height);
+    xAdd = _mm256_set1_pd(0.5), yAdd = _mm256_set1_pd(-0.5), factor = _mm256_set1_pd(1.0);
+  }
+  const __m256i halves = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
+  int i = 0;
+  for (; i + 4 <= count; i += 4) {
+    __m256d x = _mm256_add_pd(_mm256_mul_pd(_mm256_cvtps_pd(_mm_loadu_ps(X + i)), factor), xAdd);
+    __m256d y = _mm256_add_pd(_mm256_mul_pd(_mm256_cvtps_pd(_mm_loadu_ps(Y + i)), factor), yAdd);
+    __m256d ok = _mm256_and_pd(
+        _mm256_and_pd(_mm256_cmp_pd(x, xLow, _CMP_GE_OQ), _mm256_cmp_pd(x, xHigh, _CMP_LT_OQ)),
+        _mm256_and_pd(_mm256_cmp_pd(y, yLow, _CMP_GE_OQ), _mm256_cmp_pd(y, yHigh, _CMP_LT_OQ)));
+    // Rejected lanes are zeroed before the conversion, which then never overflows.
+    __m128i ix = _mm256_cvttpd_epi32(_mm256_and_pd(ok, x));
+    __m128i iy = _mm256_cvttpd_epi32(_mm256_and_pd(ok, y));
+    __m128i keep =
+        _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(_mm256_castpd_si256(ok), halves));
+    __m128i offsets, fractions;
+    if (interpolate) {
+      offsets = _mm_add_epi32(_mm_mullo_epi32(_mm_srai_epi32(ix, 8), pixelSize),
+                              _mm_mullo_epi32(_mm_srai_epi32(iy, 8), pitch));
+      const __m128i byte = _mm_set1_epi32(0xFF);
+      fractions = _mm_and_si128(
+          keep, _mm_or_si128(_mm_and_si128(ix, byte), _mm_slli_epi32(_mm_and_si128(iy, byte), 16)));
+    } else {
+      offsets = _mm_add_epi32(_mm_mullo_epi32(ix, pixelSize), _mm_mullo_epi32(iy, pitch));
+      fractions = _mm_setzero_si128();
+    }
+    offsets = _mm_blendv_epi8(noSource, offsets, keep);
+    __m256i out =
+        _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_unpacklo_epi32(offsets, fractions)),
+                                _mm_unpackhi_epi32(offsets, fractions), 1);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(entries + i), out);
+  }
+  return i;
+}
+
+}  // namespace vimo_unwarp
+
+#else
+
+namespace vimo_unwarp {
+
+int ComputeEntriesAvx2(const float*, const float*, int, const SourceLayout&, int, ESubPixel64*) {
+  return 0;
+}
+int NearestRowAvx2(const ESubPixel64*, int, const RowSource&, EBW8*) { return 0; }
+int NearestRowAvx2(const ESubPixel64*, int, const RowSource&, EC24*) { return 0; }
+int BilinearRowAvx2(const ESubPixel64*, int, const RowSource&, EBW8*) { return 0; }
+int BilinearRowAvx2(const ESubPixel64*, int, const RowSource&, EC24*) { return 0; }
+
+}  // namespace vimo_unwarp
+
+#endif

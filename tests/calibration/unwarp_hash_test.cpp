@@ -6,9 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <iterator>
 #include <limits>
+#include <vector>
 
 #include "unwarp_reference.h"
+#include "vimo/calibration/unwarp_kernels.h"
 #include "vimo/calibration/world.h"
 #include "vimo/core/core.h"
 
@@ -69,22 +72,46 @@ TEST(UnwarpHash, EveryFormAndFamilyIsUnchanged) {
       {140, 90, -5.0f, 3.0f, 5.0f, 0.002f, -3e-5f, 0},
       {130, 76, 0, 0, 0, 0, 6e-5f, 0},
   };
-  Fnv hash;
-  for (const Model& m : models) {
-    EWorld world;
-    world.SetSensor(131, 77, m.fieldW, m.fieldH, kDefault, kDefault, m.angle, m.tiltX, m.tiltY,
-                    m.perspective, m.distortion, 0, kDefault, kDefault, m.modes);
-    HashForms(world, &greyWindow, hash);
-    HashForms(world, &colourWindow, hash);
-    world.SetRatio(-world.GetRatio());
-    HashForms(world, &greyWindow, hash);
+  // The models above, the raw world, and polynomials fitted to landmarks.
+  std::vector<EWorld> worlds(std::size(models) + 3);
+  for (size_t w = 0; w < std::size(models); ++w) {
+    const Model& m = models[w];
+    worlds[w].SetSensor(131, 77, m.fieldW, m.fieldH, kDefault, kDefault, m.angle, m.tiltX, m.tiltY,
+                        m.perspective, m.distortion, 0, kDefault, kDefault, m.modes);
   }
-  EXPECT_EQ(EGetError(), E_OK);
+  worlds[std::size(models)].SetOpticalCenter(2.5f, -1.5f);
+  const unsigned fitted[2] = {E_CALIBRATION_QUADRATIC, E_CALIBRATION_BILINEAR};
+  for (int f = 0; f < 2; ++f) {
+    EWorld& world = worlds[std::size(models) + 1 + f];
+    for (int gy = 0; gy < 7; ++gy)
+      for (int gx = 0; gx < 9; ++gx) {
+        const float x = 14.0f * gx - 56, y = 11.0f * gy - 33;
+        world.AddLandmark(EPoint(65 + 1.03f * x + 0.04f * y + 2e-3f * x * x + 1e-3f * x * y,
+                                 38 - 0.02f * x + 0.98f * y + 1.5e-3f * x * y - 1e-3f * y * y),
+                          EPoint(x, y));
+      }
+    world.Calibrate(fitted[f]);
+    EXPECT_NE(world.GetCalibrationModes() & fitted[f], 0u);
+  }
+  // Every kernel path must reproduce the fingerprint.
+  for (int isa = vimo_unwarp::kIsaScalar; isa <= vimo_unwarp::SupportedIsa(); ++isa) {
+    ASSERT_EQ(vimo_unwarp::UseIsa(static_cast<vimo_unwarp::Isa>(isa)), isa);
+    Fnv hash;
+    for (EWorld& world : worlds) {
+      HashForms(world, &greyWindow, hash);
+      HashForms(world, &colourWindow, hash);
+      world.SetRatio(-world.GetRatio());
+      HashForms(world, &greyWindow, hash);
+      world.SetRatio(-world.GetRatio());
+    }
+    EXPECT_EQ(EGetError(), E_OK);
 #if defined(__GLIBC__)  // the models' sines and cosines are glibc's
-  EXPECT_EQ(hash.h, 0x4adc5bd75cd3924eull) << std::hex << hash.h;
+    EXPECT_EQ(hash.h, 0xd0a29926ff6629f5ull) << std::hex << hash.h << " path " << isa;
 #else
-  EXPECT_NE(hash.h, 0u);
+    EXPECT_NE(hash.h, 0u);
 #endif
+  }
+  vimo_unwarp::UseIsa(vimo_unwarp::SupportedIsa());
 }
 
 }  // namespace

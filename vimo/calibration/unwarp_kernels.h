@@ -32,6 +32,10 @@ typedef void (*MapFunction)(const void* context, float x, float y, float& X, flo
 typedef void (*MapRowFunction)(const void* context, const float* x, float y, int count, float* X,
                                float* Y);
 
+// The row mapping of an EWorld (context: the world): its forward model on whole rows, with
+// vector lanes where the model has a row form and the path allows.
+void MapWorldRow(const void* world, const float* x, float y, int count, float* X, float* Y);
+
 // Where output pixel (i, j) samples: the world point ((i - ox) * u, (j - oy) * v) mapped to the
 // sensor by mapRow(context, ...) when given, else by map(context, ...).
 struct Mapping {

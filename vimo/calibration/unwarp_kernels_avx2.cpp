@@ -1,12 +1,13 @@
 // AVX2 paths of the unwarp kernels, compiled for that instruction set function by function (the
 // rest of the library keeps the baseline) and called only after a processor check. Each gives
 // the same bytes as the scalar rules in unwarp_kernels.cpp: the same clamping, the same 32-bit
-// bilinear blend, the same double-precision entry computation.
+// bilinear blend, the same double-precision entry computation, and reads no byte those rules
+// would not read.
 #include <cstring>
 
 #include "vimo/calibration/unwarp_kernels.h"
 
-#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
+#if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
 #define VIMO_AVX2 __attribute__((target("avx2")))
 
@@ -33,14 +34,56 @@ VIMO_AVX2 inline __m256i Clamp(__m256i x, __m256i low, __m256i high) {
   return _mm256_min_epi32(_mm256_max_epi32(x, low), high);
 }
 
-// Gathers the `width`-byte value at each clamped offset (width 1 to 4) without reading past
-// high + width - 1 or below low: the four bytes are read from the offset moved back by up to
-// 4 - width bytes (never below low), and shifted into place.
-VIMO_AVX2 inline __m256i GatherBytes(const uint8_t* base, __m256i offsets, __m256i low, int width) {
-  __m256i start = _mm256_max_epi32(_mm256_sub_epi32(offsets, _mm256_set1_epi32(4 - width)), low);
-  __m256i shift = _mm256_slli_epi32(_mm256_sub_epi32(offsets, start), 3);
-  __m256i words = _mm256_i32gather_epi32(reinterpret_cast<const int*>(base), start, 1);
-  return _mm256_srlv_epi32(words, shift);
+// Loads are scalar: on some processors a vector gather is slower than eight plain loads.
+inline uint32_t Load16(const uint8_t* p) {
+  uint16_t v;
+  std::memcpy(&v, p, sizeof(v));
+  return v;
+}
+inline uint32_t Load32(const uint8_t* p) {
+  uint32_t v;
+  std::memcpy(&v, p, sizeof(v));
+  return v;
+}
+inline uint64_t Pair(uint32_t first, uint32_t second) {
+  return first | (static_cast<uint64_t>(second) << 32);
+}
+
+// Eight offsets moved to general registers (through 64-bit extractions, not memory).
+struct Offsets {
+  int32_t o[8];
+  int32_t operator[](int k) const { return o[k]; }
+};
+VIMO_AVX2 inline Offsets Extract(__m256i v) {
+  __m128i low = _mm256_castsi256_si128(v), high = _mm256_extracti128_si256(v, 1);
+  const uint64_t q[4] = {static_cast<uint64_t>(_mm_cvtsi128_si64(low)),
+                         static_cast<uint64_t>(_mm_extract_epi64(low, 1)),
+                         static_cast<uint64_t>(_mm_cvtsi128_si64(high)),
+                         static_cast<uint64_t>(_mm_extract_epi64(high, 1))};
+  Offsets out;
+  for (int k = 0; k < 4; ++k) {
+    out.o[2 * k] = static_cast<int32_t>(static_cast<uint32_t>(q[k]));
+    out.o[2 * k + 1] = static_cast<int32_t>(static_cast<uint32_t>(q[k] >> 32));
+  }
+  return out;
+}
+
+// The 32-bit words read(base + offsets[k]) for k < 8, as eight lanes.
+template <class Read>
+VIMO_AVX2 inline __m256i LoadLanes(const uint8_t* base, const Offsets& offsets, Read read) {
+  return _mm256_setr_epi64x(
+      static_cast<long long>(Pair(read(base + offsets[0]), read(base + offsets[1]))),
+      static_cast<long long>(Pair(read(base + offsets[2]), read(base + offsets[3]))),
+      static_cast<long long>(Pair(read(base + offsets[4]), read(base + offsets[5]))),
+      static_cast<long long>(Pair(read(base + offsets[6]), read(base + offsets[7]))));
+}
+
+// Sixteen 32-bit masks (all ones or zero), in order, as sixteen byte masks.
+VIMO_AVX2 inline __m128i PackMasks(__m256i first, __m256i second) {
+  __m256i words =
+      _mm256_permute4x64_epi64(_mm256_packs_epi32(first, second), _MM_SHUFFLE(3, 1, 2, 0));
+  __m256i bytes = _mm256_packs_epi16(words, words);
+  return _mm256_castsi256_si128(_mm256_permute4x64_epi64(bytes, _MM_SHUFFLE(3, 1, 2, 0)));
 }
 
 // Eight colour pixels in the low three bytes of each 32-bit lane: 24 bytes written.
@@ -77,62 +120,63 @@ VIMO_AVX2 inline __m256i Blend(__m256i p0, __m256i p1, __m256i p2, __m256i p3, _
 
 VIMO_AVX2 int NearestRowAvx2(const ESubPixel64* entries, int count, const RowSource& src,
                              EBW8* dst) {
-  if (static_cast<int64_t>(src.high) - src.low < 3) return 0;
   const __m256i low = _mm256_set1_epi32(src.low), high = _mm256_set1_epi32(src.high);
+  const uint8_t* const base = src.base;
   int i = 0;
   for (; i + 16 <= count; i += 16) {
     Eight e0 = LoadEight(entries + i), e1 = LoadEight(entries + i + 8);
-    __m256i v0 = GatherBytes(src.base, Clamp(e0.offsets, low, high), low, 1);
-    __m256i v1 = GatherBytes(src.base, Clamp(e1.offsets, low, high), low, 1);
-    const __m256i byte = _mm256_set1_epi32(0xFF);
-    v0 = _mm256_andnot_si256(_mm256_srai_epi32(e0.offsets, 31), _mm256_and_si256(v0, byte));
-    v1 = _mm256_andnot_si256(_mm256_srai_epi32(e1.offsets, 31), _mm256_and_si256(v1, byte));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), PackBytes(v0, v1));
+    const Offsets o0 = Extract(Clamp(e0.offsets, low, high));
+    const Offsets o1 = Extract(Clamp(e1.offsets, low, high));
+    // Plain byte copies; the pixels without a source, rare away from the borders, are then
+    // cleared by mask.
+    for (int k = 0; k < 8; ++k) dst[i + k] = base[o0[k]];
+    for (int k = 0; k < 8; ++k) dst[i + 8 + k] = base[o1[k]];
+    __m128i noSource =
+        PackMasks(_mm256_srai_epi32(e0.offsets, 31), _mm256_srai_epi32(e1.offsets, 31));
+    if (_mm_movemask_epi8(noSource) != 0) {
+      __m128i* out = reinterpret_cast<__m128i*>(dst + i);
+      _mm_storeu_si128(out, _mm_andnot_si128(noSource, _mm_loadu_si128(out)));
+    }
   }
   return i;
 }
 
 VIMO_AVX2 int NearestRowAvx2(const ESubPixel64* entries, int count, const RowSource& src,
                              EC24* dst) {
-  if (static_cast<int64_t>(src.high) - src.low < 1) return 0;
   const __m256i low = _mm256_set1_epi32(src.low), high = _mm256_set1_epi32(src.high);
-  const __m256i rgb = _mm256_set1_epi32(0xFFFFFF);
   uint8_t* out = reinterpret_cast<uint8_t*>(dst);
   int i = 0;
   for (; i + 8 <= count; i += 8, out += 24) {
     Eight e = LoadEight(entries + i);
-    __m256i v = GatherBytes(src.base, Clamp(e.offsets, low, high), low, 3);
-    v = _mm256_andnot_si256(_mm256_srai_epi32(e.offsets, 31), _mm256_and_si256(v, rgb));
-    StoreEightC24(out, v);
+    const Offsets offsets = Extract(Clamp(e.offsets, low, high));
+    // Two bytes and one: nothing past the pixel's last byte is read.
+    __m256i v = LoadLanes(src.base, offsets,
+                          [](const uint8_t* p) { return Load16(p) | (uint32_t{p[2]} << 16); });
+    StoreEightC24(out, _mm256_andnot_si256(_mm256_srai_epi32(e.offsets, 31), v));
   }
   return i;
 }
 
 VIMO_AVX2 int BilinearRowAvx2(const ESubPixel64* entries, int count, const RowSource& src,
                               EBW8* dst) {
-  // Pairs are read from at most two bytes before the offset, so the admissible range must span
-  // three bytes; the row above starts at offset low - pitch >= 0.
-  if (static_cast<int64_t>(src.high) - src.low < 2) return 0;
   const __m256i low = _mm256_set1_epi32(src.low), high = _mm256_set1_epi32(src.high);
   const __m256i byte = _mm256_set1_epi32(0xFF);
-  const uint8_t* const above = src.base - src.pitch;
+  const intptr_t pitch = src.pitch;
   int i = 0;
   for (; i + 16 <= count; i += 16) {
     __m256i value[2];
     for (int half = 0; half < 2; ++half) {
       Eight e = LoadEight(entries + i + 8 * half);
-      __m256i offsets = Clamp(e.offsets, low, high);
-      __m256i lower = GatherBytes(src.base, offsets, low, 2);
-      // The row above at the same start and shift: the low bound there is low - pitch = 0.
-      __m256i start = _mm256_max_epi32(_mm256_sub_epi32(offsets, _mm256_set1_epi32(2)), low);
-      __m256i shift = _mm256_slli_epi32(_mm256_sub_epi32(offsets, start), 3);
-      __m256i upper = _mm256_srlv_epi32(
-          _mm256_i32gather_epi32(reinterpret_cast<const int*>(above), start, 1), shift);
+      const Offsets offsets = Extract(Clamp(e.offsets, low, high));
+      // Upper pair in the low half of each lane, lower pair in the high half.
+      __m256i pairs = LoadLanes(src.base, offsets, [pitch](const uint8_t* p) {
+        return Load16(p - pitch) | (Load16(p) << 16);
+      });
       __m256i a = _mm256_and_si256(e.fractions, byte);
       __m256i c = _mm256_and_si256(_mm256_srli_epi32(e.fractions, 16), byte);
       __m256i v = Blend(
-          _mm256_and_si256(upper, byte), _mm256_and_si256(_mm256_srli_epi32(upper, 8), byte),
-          _mm256_and_si256(lower, byte), _mm256_and_si256(_mm256_srli_epi32(lower, 8), byte), a, c);
+          _mm256_and_si256(pairs, byte), _mm256_and_si256(_mm256_srli_epi32(pairs, 8), byte),
+          _mm256_and_si256(_mm256_srli_epi32(pairs, 16), byte), _mm256_srli_epi32(pairs, 24), a, c);
       value[half] =
           _mm256_andnot_si256(_mm256_srai_epi32(e.offsets, 31), _mm256_and_si256(v, byte));
     }
@@ -143,24 +187,20 @@ VIMO_AVX2 int BilinearRowAvx2(const ESubPixel64* entries, int count, const RowSo
 
 VIMO_AVX2 int BilinearRowAvx2(const ESubPixel64* entries, int count, const RowSource& src,
                               EC24* dst) {
-  if (src.high < src.low) return 0;
   // A pixel and its right-hand neighbour are six bytes: read as bytes 0-3 and 2-5, so nothing
   // past the right pixel is touched.
   const __m256i low = _mm256_set1_epi32(src.low), high = _mm256_set1_epi32(src.high);
   const __m256i byte = _mm256_set1_epi32(0xFF);
-  const int* lowerLeft = reinterpret_cast<const int*>(src.base);
-  const int* lowerRight = reinterpret_cast<const int*>(src.base + 2);
-  const int* upperLeft = reinterpret_cast<const int*>(src.base - src.pitch);
-  const int* upperRight = reinterpret_cast<const int*>(src.base - src.pitch + 2);
+  const uint8_t* const upper = src.base - src.pitch;
   uint8_t* out = reinterpret_cast<uint8_t*>(dst);
   int i = 0;
+  auto left = [](const uint8_t* p) { return Load32(p); };
+  auto right = [](const uint8_t* p) { return Load32(p + 2) >> 8; };
   for (; i + 8 <= count; i += 8, out += 24) {
     Eight e = LoadEight(entries + i);
-    __m256i offsets = Clamp(e.offsets, low, high);
-    __m256i ll = _mm256_i32gather_epi32(lowerLeft, offsets, 1);
-    __m256i lr = _mm256_srli_epi32(_mm256_i32gather_epi32(lowerRight, offsets, 1), 8);
-    __m256i ul = _mm256_i32gather_epi32(upperLeft, offsets, 1);
-    __m256i ur = _mm256_srli_epi32(_mm256_i32gather_epi32(upperRight, offsets, 1), 8);
+    const Offsets offsets = Extract(Clamp(e.offsets, low, high));
+    __m256i ll = LoadLanes(src.base, offsets, left), lr = LoadLanes(src.base, offsets, right);
+    __m256i ul = LoadLanes(upper, offsets, left), ur = LoadLanes(upper, offsets, right);
     __m256i a = _mm256_and_si256(e.fractions, byte);
     __m256i c = _mm256_and_si256(_mm256_srli_epi32(e.fractions, 16), byte);
     __m256i pixels = _mm256_setzero_si256();

@@ -144,15 +144,22 @@ VIMO_AVX2 int NearestRowAvx2(const ESubPixel64* entries, int count, const RowSou
 VIMO_AVX2 int NearestRowAvx2(const ESubPixel64* entries, int count, const RowSource& src,
                              EC24* dst) {
   const __m256i low = _mm256_set1_epi32(src.low), high = _mm256_set1_epi32(src.high);
+  const uint8_t* const base = src.base;
   uint8_t* out = reinterpret_cast<uint8_t*>(dst);
   int i = 0;
-  for (; i + 8 <= count; i += 8, out += 24) {
+  // Each pixel is read as two bytes and one (nothing past its last byte) and written as four
+  // bytes, the fourth overwritten by the next pixel: the loop stops while a pixel follows.
+  for (; i + 8 < count; i += 8, out += 24) {
     Eight e = LoadEight(entries + i);
-    const Offsets offsets = Extract(Clamp(e.offsets, low, high));
-    // Two bytes and one: nothing past the pixel's last byte is read.
-    __m256i v = LoadLanes(src.base, offsets,
-                          [](const uint8_t* p) { return Load16(p) | (uint32_t{p[2]} << 16); });
-    StoreEightC24(out, _mm256_andnot_si256(_mm256_srai_epi32(e.offsets, 31), v));
+    const Offsets o = Extract(Clamp(e.offsets, low, high));
+    for (int k = 0; k < 8; ++k) {
+      const uint8_t* p = base + o[k];
+      const uint32_t pixel = Load16(p) | (uint32_t{p[2]} << 16);
+      std::memcpy(out + 3 * k, &pixel, sizeof(pixel));
+    }
+    if (int noSource = _mm256_movemask_ps(_mm256_castsi256_ps(e.offsets)))
+      for (int k = 0; k < 8; ++k)
+        if (noSource & (1 << k)) std::memset(out + 3 * k, 0, 3);
   }
   return i;
 }

@@ -216,18 +216,25 @@ TEST(UnwarpEntries, BordersOfTheUsableArea) {
   std::vector<float> X, Y;
   for (const Case& c : cases) X.push_back(c.X), Y.push_back(c.Y);
   for (float v : bad) X.insert(X.end(), {v, 3.0f}), Y.insert(Y.end(), {3.0f, v});
+  // A source wider than 65536 pixels takes the double-precision vector path: the same there.
+  vimo_unwarp::SourceLayout wide = s;
+  wide.width = 70001;
+  wide.pitch = 70003;
+  for (float x : {69999.49f, 69999.5f, 69999.0f, 69999.99f, 70000.49f, 70000.5f, 123.5f})
+    X.insert(X.end(), {x, x, x - 1000.0f}), Y.insert(Y.end(), {3.5f, 8.5f, 7.99f});
   for (vimo_unwarp::Isa isa : Paths()) {
     PathScope path(isa);
-    for (int interpolate : {0, 1}) {
-      std::vector<ESubPixel64> entries(X.size());
-      vimo_unwarp::ComputeEntries(X.data(), Y.data(), static_cast<int>(X.size()), s, interpolate,
-                                  entries.data());
-      for (size_t k = 0; k < X.size(); ++k) {
-        ESubPixel64 e = interpolate ? vimo_unwarp::BilinearEntry(X[k], Y[k], s)
-                                    : vimo_unwarp::NearestEntry(X[k], Y[k], s);
-        EXPECT_EQ(entries[k].Raw, e.Raw) << isa << " " << interpolate << " " << k;
+    for (const vimo_unwarp::SourceLayout& layout : {s, wide})
+      for (int interpolate : {0, 1}) {
+        std::vector<ESubPixel64> entries(X.size());
+        vimo_unwarp::ComputeEntries(X.data(), Y.data(), static_cast<int>(X.size()), layout,
+                                    interpolate, entries.data());
+        for (size_t k = 0; k < X.size(); ++k) {
+          ESubPixel64 e = interpolate ? vimo_unwarp::BilinearEntry(X[k], Y[k], layout)
+                                      : vimo_unwarp::NearestEntry(X[k], Y[k], layout);
+          EXPECT_EQ(entries[k].Raw, e.Raw) << isa << " " << interpolate << " " << k;
+        }
       }
-    }
   }
 }
 

@@ -144,17 +144,28 @@ void ComputeEntries(const float* X, const float* Y, int count, const SourceLayou
     for (; i < count; ++i) entries[i] = Nearest(X[i], Y[i], limits);
 }
 
+namespace {
+
+// World abscissa of output column i: float(i) below 2^24, where a float counter stepped by one
+// stops growing.
+inline float Abscissa(const Mapping& mapping, int i) {
+  return (static_cast<float>(std::min(i, 1 << 24)) - mapping.ox) * mapping.u;
+}
+
+// Row j in chunks: world abscissas (from `abscissas` when given, the same for every row),
+// their sensor positions, then the entries.
 void ComputeRow(const Mapping& mapping, const SourceLayout& source, int interpolate, int j,
-                ESubPixel64* entries) {
-  // The row in chunks: world abscissas, their sensor positions, then the entries.
+                const float* abscissas, ESubPixel64* entries) {
   constexpr int kChunk = 512;
-  float x[kChunk], X[kChunk], Y[kChunk];
-  const float ox = mapping.ox, u = mapping.u;
+  float chunk[kChunk], X[kChunk], Y[kChunk];
   const float y = (static_cast<float>(j) - mapping.oy) * mapping.v;
   for (int start = 0; start < source.width; start += kChunk) {
     const int n = std::min(kChunk, source.width - start);
-    // Column i is float(i) below 2^24, where a float counter stepped by one stops growing.
-    for (int k = 0; k < n; ++k) x[k] = (static_cast<float>(std::min(start + k, 1 << 24)) - ox) * u;
+    const float* x = abscissas + start;
+    if (abscissas == nullptr) {
+      for (int k = 0; k < n; ++k) chunk[k] = Abscissa(mapping, start + k);
+      x = chunk;
+    }
     if (mapping.mapRow != nullptr) {
       mapping.mapRow(mapping.context, x, y, n, X, Y);
     } else {
@@ -162,6 +173,26 @@ void ComputeRow(const Mapping& mapping, const SourceLayout& source, int interpol
     }
     ComputeEntries(X, Y, n, source, interpolate, entries + start);
   }
+}
+
+// The abscissas of every column, computed once for all rows; empty when they cannot be stored
+// (each row then computes its own).
+std::vector<float> Abscissas(const Mapping& mapping, int width) {
+  std::vector<float> x;
+  try {
+    x.resize(static_cast<size_t>(width));
+  } catch (const std::bad_alloc&) {
+    return x;
+  }
+  for (int i = 0; i < width; ++i) x[i] = Abscissa(mapping, i);
+  return x;
+}
+
+}  // namespace
+
+void ComputeRow(const Mapping& mapping, const SourceLayout& source, int interpolate, int j,
+                ESubPixel64* entries) {
+  ComputeRow(mapping, source, interpolate, j, nullptr, entries);
 }
 
 RowSource MakeRowSource(const uint8_t* base, const SourceLayout& source, int interpolate) {
@@ -616,8 +647,9 @@ void DirectUnwarp(const Mapping& mapping, EROI<T>* src, EROI<T>* dst, int interp
     return;
   }
   const RowSource rows = MakeRowSource(src->GetBasePtr(), layout, interpolate);
+  const std::vector<float> x = Abscissas(mapping, layout.width);
   for (int j = 0; j < layout.height; ++j) {
-    ComputeRow(mapping, layout, interpolate, j, entries.data());
+    ComputeRow(mapping, layout, interpolate, j, x.empty() ? nullptr : x.data(), entries.data());
     ApplyRow(entries.data(), layout.width, rows, interpolate, output.Row(j));
   }
   output.Finish();
@@ -630,8 +662,10 @@ void Setup(const Mapping& mapping, EROI<ESubPixel64>* table, EROI<T>* src, int i
   const SourceLayout layout = LayoutOf(src);
   uint8_t* base = table->GetBasePtr();
   const intptr_t pitch = table->GetRowPitch();
+  const std::vector<float> x = Abscissas(mapping, layout.width);
   for (int j = 0; j < layout.height; ++j)
-    ComputeRow(mapping, layout, interpolate, j, reinterpret_cast<ESubPixel64*>(base + j * pitch));
+    ComputeRow(mapping, layout, interpolate, j, x.empty() ? nullptr : x.data(),
+               reinterpret_cast<ESubPixel64*>(base + j * pitch));
 }
 
 template <class T>

@@ -224,9 +224,74 @@ VIMO_AVX2 int BilinearRowAvx2(const ESubPixel64* entries, int count, const RowSo
   return i;
 }
 
+namespace {
+
+// Entries eight at a time in single precision, for sources of at most 65536 x 65536 pixels: the
+// bounds are then exact floats, 256 X is exact, and the nearest rule's floor(X + 0.5) is
+// floor(X) plus one where X - floor(X), exact here, reaches one half (floor(Y - 0.5) likewise),
+// so every entry equals the double-precision one.
+VIMO_AVX2 int EntriesInFloats(const float* X, const float* Y, int count, const SourceLayout& source,
+                              int interpolate, ESubPixel64* entries) {
+  const __m256i pixelSize = _mm256_set1_epi32(source.pixelSize);
+  const __m256i pitch = _mm256_set1_epi32(source.pitch);
+  const __m256i noSource = _mm256_set1_epi32(kNoSource);
+  const __m256i byte = _mm256_set1_epi32(0xFF);
+  const __m256 half = _mm256_set1_ps(0.5f), scale = _mm256_set1_ps(256.0f);
+  __m256 xLow, xHigh, yLow, yHigh;
+  if (interpolate) {
+    xLow = _mm256_setzero_ps(), xHigh = _mm256_set1_ps(256.0f * (source.width - 1));
+    yLow = _mm256_set1_ps(256.0f), yHigh = _mm256_set1_ps(256.0f * source.height);
+  } else {
+    xLow = _mm256_set1_ps(-0.5f), xHigh = _mm256_set1_ps(source.width - 0.5f);
+    yLow = half, yHigh = _mm256_set1_ps(source.height + 0.5f);
+  }
+  int i = 0;
+  for (; i + 8 <= count; i += 8) {
+    __m256 x = _mm256_loadu_ps(X + i), y = _mm256_loadu_ps(Y + i);
+    if (interpolate) x = _mm256_mul_ps(x, scale), y = _mm256_mul_ps(y, scale);
+    const __m256 ok = _mm256_and_ps(
+        _mm256_and_ps(_mm256_cmp_ps(x, xLow, _CMP_GE_OQ), _mm256_cmp_ps(x, xHigh, _CMP_LT_OQ)),
+        _mm256_and_ps(_mm256_cmp_ps(y, yLow, _CMP_GE_OQ), _mm256_cmp_ps(y, yHigh, _CMP_LT_OQ)));
+    // Rejected lanes are zeroed before any conversion.
+    x = _mm256_and_ps(ok, x), y = _mm256_and_ps(ok, y);
+    __m256i offsets, fractions;
+    if (interpolate) {
+      const __m256i ix = _mm256_cvttps_epi32(x), iy = _mm256_cvttps_epi32(y);
+      offsets = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srai_epi32(ix, 8), pixelSize),
+                                 _mm256_mullo_epi32(_mm256_srai_epi32(iy, 8), pitch));
+      fractions =
+          _mm256_and_si256(_mm256_castps_si256(ok),
+                           _mm256_or_si256(_mm256_and_si256(ix, byte),
+                                           _mm256_slli_epi32(_mm256_and_si256(iy, byte), 16)));
+    } else {
+      const __m256 fx = _mm256_floor_ps(x), fy = _mm256_floor_ps(y);
+      // Comparison masks are -1: subtracting one adds one.
+      const __m256i ix = _mm256_sub_epi32(
+          _mm256_cvttps_epi32(fx),
+          _mm256_castps_si256(_mm256_cmp_ps(_mm256_sub_ps(x, fx), half, _CMP_GE_OQ)));
+      const __m256i iy = _mm256_add_epi32(
+          _mm256_cvttps_epi32(fy),
+          _mm256_castps_si256(_mm256_cmp_ps(_mm256_sub_ps(y, fy), half, _CMP_LT_OQ)));
+      offsets = _mm256_add_epi32(_mm256_mullo_epi32(ix, pixelSize), _mm256_mullo_epi32(iy, pitch));
+      fractions = _mm256_setzero_si256();
+    }
+    offsets = _mm256_blendv_epi8(noSource, offsets, _mm256_castps_si256(ok));
+    const __m256i low = _mm256_unpacklo_epi32(offsets, fractions);   // entries 0, 1 | 4, 5
+    const __m256i high = _mm256_unpackhi_epi32(offsets, fractions);  // entries 2, 3 | 6, 7
+    __m256i* out = reinterpret_cast<__m256i*>(entries + i);
+    _mm256_storeu_si256(out, _mm256_permute2x128_si256(low, high, 0x20));
+    _mm256_storeu_si256(out + 1, _mm256_permute2x128_si256(low, high, 0x31));
+  }
+  return i;
+}
+
+}  // namespace
+
 VIMO_AVX2 int ComputeEntriesAvx2(const float* X, const float* Y, int count,
                                  const SourceLayout& source, int interpolate,
                                  ESubPixel64* entries) {
+  if (source.width <= 65536 && source.height <= 65536)
+    return EntriesInFloats(X, Y, count, source, interpolate, entries);
   const __m128i pixelSize = _mm_set1_epi32(source.pixelSize);
   const __m128i pitch = _mm_set1_epi32(source.pitch);
   const __m128i noSource = _mm_set1_epi32(kNoSource);

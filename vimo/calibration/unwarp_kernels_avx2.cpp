@@ -40,14 +40,6 @@ inline uint32_t Load16(const uint8_t* p) {
   std::memcpy(&v, p, sizeof(v));
   return v;
 }
-inline uint32_t Load32(const uint8_t* p) {
-  uint32_t v;
-  std::memcpy(&v, p, sizeof(v));
-  return v;
-}
-inline uint64_t Pair(uint32_t first, uint32_t second) {
-  return first | (static_cast<uint64_t>(second) << 32);
-}
 
 // Eight offsets moved to general registers (through 64-bit extractions, not memory).
 struct Offsets {
@@ -68,16 +60,6 @@ VIMO_AVX2 inline Offsets Extract(__m256i v) {
   return out;
 }
 
-// The 32-bit words read(base + offsets[k]) for k < 8, as eight lanes.
-template <class Read>
-VIMO_AVX2 inline __m256i LoadLanes(const uint8_t* base, const Offsets& offsets, Read read) {
-  return _mm256_setr_epi64x(
-      static_cast<long long>(Pair(read(base + offsets[0]), read(base + offsets[1]))),
-      static_cast<long long>(Pair(read(base + offsets[2]), read(base + offsets[3]))),
-      static_cast<long long>(Pair(read(base + offsets[4]), read(base + offsets[5]))),
-      static_cast<long long>(Pair(read(base + offsets[6]), read(base + offsets[7]))));
-}
-
 // Sixteen 32-bit masks (all ones or zero), in order, as sixteen byte masks.
 VIMO_AVX2 inline __m128i PackMasks(__m256i first, __m256i second) {
   __m256i words =
@@ -94,26 +76,6 @@ VIMO_AVX2 inline void StoreEightC24(uint8_t* out, __m256i pixels) {
                                                _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 3, 7));
   _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(packed));
   _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 16), _mm256_extracti128_si256(packed, 1));
-}
-
-// Sixteen 32-bit lanes holding bytes, in order, as sixteen bytes.
-VIMO_AVX2 inline __m128i PackBytes(__m256i first, __m256i second) {
-  __m256i words =
-      _mm256_permute4x64_epi64(_mm256_packus_epi32(first, second), _MM_SHUFFLE(3, 1, 2, 0));
-  __m256i bytes = _mm256_packus_epi16(words, words);
-  return _mm256_castsi256_si128(_mm256_permute4x64_epi64(bytes, _MM_SHUFFLE(3, 1, 2, 0)));
-}
-
-// The 32-bit bilinear blend of one channel: the pairs (p0, p1) above and (p2, p3) below.
-VIMO_AVX2 inline __m256i Blend(__m256i p0, __m256i p1, __m256i p2, __m256i p3, __m256i a,
-                               __m256i c) {
-  __m256i upper =
-      _mm256_add_epi32(_mm256_slli_epi32(p0, 8), _mm256_mullo_epi32(_mm256_sub_epi32(p1, p0), a));
-  __m256i lower =
-      _mm256_add_epi32(_mm256_slli_epi32(p2, 8), _mm256_mullo_epi32(_mm256_sub_epi32(p3, p2), a));
-  return _mm256_srli_epi32(_mm256_add_epi32(_mm256_slli_epi32(upper, 8),
-                                            _mm256_mullo_epi32(_mm256_sub_epi32(lower, upper), c)),
-                           16);
 }
 
 }  // namespace
@@ -164,30 +126,70 @@ VIMO_AVX2 int NearestRowAvx2(const ESubPixel64* entries, int count, const RowSou
   return i;
 }
 
+// Eight 16-bit words read(offsets[k]) inserted straight from memory.
+template <class Read>
+VIMO_AVX2 inline __m128i LoadWords(const Offsets& o, Read read) {
+  __m128i v = _mm_cvtsi32_si128(static_cast<int>(read(o[0])));
+  v = _mm_insert_epi16(v, static_cast<int>(read(o[1])), 1);
+  v = _mm_insert_epi16(v, static_cast<int>(read(o[2])), 2);
+  v = _mm_insert_epi16(v, static_cast<int>(read(o[3])), 3);
+  v = _mm_insert_epi16(v, static_cast<int>(read(o[4])), 4);
+  v = _mm_insert_epi16(v, static_cast<int>(read(o[5])), 5);
+  v = _mm_insert_epi16(v, static_cast<int>(read(o[6])), 6);
+  return _mm_insert_epi16(v, static_cast<int>(read(o[7])), 7);
+}
+
+// Sixteen 32-bit lanes (two vectors in order) as sixteen 16-bit lanes in order.
+VIMO_AVX2 inline __m256i PackWords(__m256i first, __m256i second) {
+  return _mm256_permute4x64_epi64(_mm256_packs_epi32(first, second), _MM_SHUFFLE(3, 1, 2, 0));
+}
+
 VIMO_AVX2 int BilinearRowAvx2(const ESubPixel64* entries, int count, const RowSource& src,
                               EBW8* dst) {
+  // Sixteen pixels at a time in 16-bit lanes, with the exact two-step blend of the SSE2 kernel:
+  // U (256 - c) + L c = 256 A + B, A and B the same blend of the high and of the low bytes of
+  // the horizontal interpolations U and L.
   const __m256i low = _mm256_set1_epi32(src.low), high = _mm256_set1_epi32(src.high);
-  const __m256i byte = _mm256_set1_epi32(0xFF);
-  const intptr_t pitch = src.pitch;
+  const __m256i fraction = _mm256_set1_epi32(0xFF), byte = _mm256_set1_epi16(0xFF);
+  const uint8_t* const lowerRow = src.base;
+  const uint8_t* const upperRow = src.base - src.pitch;
+  auto upperPair = [upperRow](int32_t offset) { return Load16(upperRow + offset); };
+  auto lowerPair = [lowerRow](int32_t offset) { return Load16(lowerRow + offset); };
   int i = 0;
   for (; i + 16 <= count; i += 16) {
-    __m256i value[2];
-    for (int half = 0; half < 2; ++half) {
-      Eight e = LoadEight(entries + i + 8 * half);
-      const Offsets offsets = Extract(Clamp(e.offsets, low, high));
-      // Upper pair in the low half of each lane, lower pair in the high half.
-      __m256i pairs = LoadLanes(src.base, offsets, [pitch](const uint8_t* p) {
-        return Load16(p - pitch) | (Load16(p) << 16);
-      });
-      __m256i a = _mm256_and_si256(e.fractions, byte);
-      __m256i c = _mm256_and_si256(_mm256_srli_epi32(e.fractions, 16), byte);
-      __m256i v = Blend(
-          _mm256_and_si256(pairs, byte), _mm256_and_si256(_mm256_srli_epi32(pairs, 8), byte),
-          _mm256_and_si256(_mm256_srli_epi32(pairs, 16), byte), _mm256_srli_epi32(pairs, 24), a, c);
-      value[half] =
-          _mm256_andnot_si256(_mm256_srai_epi32(e.offsets, 31), _mm256_and_si256(v, byte));
-    }
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), PackBytes(value[0], value[1]));
+    const Eight e0 = LoadEight(entries + i), e1 = LoadEight(entries + i + 8);
+    const Offsets o0 = Extract(Clamp(e0.offsets, low, high));
+    const Offsets o1 = Extract(Clamp(e1.offsets, low, high));
+    const __m256i up = _mm256_inserti128_si256(_mm256_castsi128_si256(LoadWords(o0, upperPair)),
+                                               LoadWords(o1, upperPair), 1);
+    const __m256i lo = _mm256_inserti128_si256(_mm256_castsi128_si256(LoadWords(o0, lowerPair)),
+                                               LoadWords(o1, lowerPair), 1);
+    const __m256i a = PackWords(_mm256_and_si256(e0.fractions, fraction),
+                                _mm256_and_si256(e1.fractions, fraction));
+    const __m256i c = PackWords(_mm256_and_si256(_mm256_srli_epi32(e0.fractions, 16), fraction),
+                                _mm256_and_si256(_mm256_srli_epi32(e1.fractions, 16), fraction));
+    const __m256i noSource =
+        PackWords(_mm256_srai_epi32(e0.offsets, 31), _mm256_srai_epi32(e1.offsets, 31));
+    // Horizontal blends, exact modulo 2^16.
+    const __m256i up0 = _mm256_and_si256(up, byte), up1 = _mm256_srli_epi16(up, 8);
+    const __m256i lo0 = _mm256_and_si256(lo, byte), lo1 = _mm256_srli_epi16(lo, 8);
+    const __m256i u = _mm256_add_epi16(_mm256_slli_epi16(up0, 8),
+                                       _mm256_mullo_epi16(_mm256_sub_epi16(up1, up0), a));
+    const __m256i l = _mm256_add_epi16(_mm256_slli_epi16(lo0, 8),
+                                       _mm256_mullo_epi16(_mm256_sub_epi16(lo1, lo0), a));
+    // Vertical blend of the high bytes (A) and of the low bytes (B).
+    const __m256i uh = _mm256_srli_epi16(u, 8), ul = _mm256_and_si256(u, byte);
+    const __m256i lh = _mm256_srli_epi16(l, 8), ll = _mm256_and_si256(l, byte);
+    const __m256i hi =
+        _mm256_add_epi16(_mm256_slli_epi16(uh, 8), _mm256_mullo_epi16(_mm256_sub_epi16(lh, uh), c));
+    const __m256i lw =
+        _mm256_add_epi16(_mm256_slli_epi16(ul, 8), _mm256_mullo_epi16(_mm256_sub_epi16(ll, ul), c));
+    __m256i value = _mm256_srli_epi16(_mm256_add_epi16(hi, _mm256_srli_epi16(lw, 8)), 8);
+    value = _mm256_andnot_si256(noSource, value);
+    const __m256i bytes = _mm256_packus_epi16(value, value);
+    _mm_storeu_si128(
+        reinterpret_cast<__m128i*>(dst + i),
+        _mm256_castsi256_si128(_mm256_permute4x64_epi64(bytes, _MM_SHUFFLE(3, 1, 2, 0))));
   }
   return i;
 }

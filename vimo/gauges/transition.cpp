@@ -158,7 +158,8 @@ void ETransition::Measure(EROI<EBW8>* roi, int x0, int y0, int x1, int y1) {
     m_n32SamplingX1 = x1;
     m_n32SamplingY1 = y1;
     m_bSampledInterpolated = false;
-    const RootView image(roi);
+    const RootView image =
+        m_pSharedRoot != nullptr && roi == m_pSharedRoi ? *m_pSharedRoot : RootView(roi);
     SampleStatus status;
     if (m_bTransitionRectangularSamplingArea && thickness > 1)
       status = SampleRectangular(image, DigitalLine(x0, y0, x1, y1, true), m_un32Thickness,
@@ -201,8 +202,9 @@ void ETransition::MeasureInterpolated(EROI<EBW8>* roi, double x0, double y0, dou
     m_f64SamplingY1 = segment.y1;
     m_bSampledInterpolated = true;
     m_n32BandHalfExtentX = m_n32BandHalfExtentY = 0;
-    const SampleStatus status =
-        SampleInterpolated(RootView(roi), segment, m_un32Thickness, m_Profile);
+    const SampleStatus status = SampleInterpolated(
+        m_pSharedRoot != nullptr && roi == m_pSharedRoi ? *m_pSharedRoot : RootView(roi), segment,
+        m_un32Thickness, m_Profile);
     // The profile's sixteenths of a grey level are folded into the scale of every limit.
     m_un32AnalysisScale = static_cast<uint32_t>(thickness * kInterpolatedScale);
     if (status == kSampleCannotSize) {

@@ -49,6 +49,9 @@ typedef EBW32Vector EProfileVector;
 typedef EINT32Vector EDerivativeVector;
 
 class EShape;
+namespace vimo_profile {
+struct RootView;
+}
 
 class VIMO_EXPORT ETransition {
  public:
@@ -185,6 +188,16 @@ class VIMO_EXPORT ETransition {
   // Offset from the centre line to the outermost band pixel of the last rectangular sampling.
   int32_t m_n32BandHalfExtentX, m_n32BandHalfExtentY;
   GGE_SAMPLING_MODE m_eSamplingMode;
+
+  // Every profile of a gauge measurement reads the same region: the gauge looks its root pixels
+  // up once and shares them for the length of its profile loop, ShareRoot(roi, &view) before
+  // and ShareRoot(nullptr, nullptr) after. Measurements of another region look up their own.
+  void ShareRoot(const EROI<EBW8>* roi, const vimo_profile::RootView* view) {
+    m_pSharedRoi = roi;
+    m_pSharedRoot = view;
+  }
+  const EROI<EBW8>* m_pSharedRoi = nullptr;
+  const vimo_profile::RootView* m_pSharedRoot = nullptr;
 
  private:
   // The gauges that hold transitions as members measure and persist through them.

@@ -71,7 +71,7 @@ BENCHMARK(BM_Unwarp20MPTable)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 void BM_Mask20MP(benchmark::State& state) {
   EROI<EBW8> roi;
   roi.Attach(&DiscGrid());
-  ERectangleShape rectangle(EPoint(kWidth / 2.0f, kHeight / 2.0f), 4000, 2600, 12);
+  ERectangleShape rectangle(kWidth / 2.0f, kHeight / 2.0f, 4000, 2600, 12);
   EWedgeShape disc(EPoint(kWidth / 2.0f, kHeight / 2.0f), 3400, 0, 0, 360.0f);
   for (auto _ : state) {
     if (state.range(0) == 0)

@@ -71,6 +71,7 @@ BENCHMARK(BM_Unwarp20MPTable)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 void BM_Mask20MP(benchmark::State& state) {
   EROI<EBW8> roi;
   roi.Attach(&DiscGrid());
+  roi.SetPlacement(0, 0, kWidth, kHeight);
   ERectangleShape rectangle(kWidth / 2.0f, kHeight / 2.0f, 4000, 2600, 12);
   EWedgeShape disc(EPoint(kWidth / 2.0f, kHeight / 2.0f), 3400, 0, 0, 360.0f);
   for (auto _ : state) {
@@ -143,8 +144,9 @@ void BM_FarCornerRegion(benchmark::State& state) {
 }
 BENCHMARK(BM_FarCornerRegion);
 
-// One row of 2^31 - 64 bytes (and four rows of 2^29): a dark-to-bright step 100 pixels before
-// the end, found by a point gauge across it.
+// One row of 2^31 - 64 bytes (and four rows of 2^29): a dark-to-bright step found by a point
+// gauge across it, 1000 pixels before the end of the row or before 10^9, the farthest pixel a
+// gauge measures at; a gauge beyond that finds nothing and must say so.
 void BM_WideRowPointGauge(benchmark::State& state) {
   const int height = static_cast<int>(state.range(0));
   const int width = height == 1 ? 0x7FFFFFC0 : (1 << 29);
@@ -153,13 +155,14 @@ void BM_WideRowPointGauge(benchmark::State& state) {
     state.SkipWithError("cannot allocate");
     return;
   }
+  const int step = std::min(width, 1000000000) - 1000;
   for (int y = 0; y < height; ++y) {
     EBW8* row = image.GetImagePtr(0, y);
-    for (int x = width - 100; x < width; ++x) row[x] = 200;
+    std::fill(row + step, row + width, EBW8(200));
   }
-  // Coordinates are floats: near 2^31 they are 128 pixels apart, so the gauge's centre and the
+  // Coordinates are floats: near 2^30 they are 64 pixels apart, so the gauge's centre and the
   // measured point are exact only to that spacing.
-  const double edge = width - 100.5;
+  const double edge = step - 0.5;
   const double spacing = std::nextafter(static_cast<float>(edge), 3e38f) - static_cast<float>(edge);
   EPointGauge gauge;
   gauge.SetCenter(EPoint(static_cast<float>(edge), height - 1.0f));
@@ -170,7 +173,14 @@ void BM_WideRowPointGauge(benchmark::State& state) {
   state.counters["coordinate_spacing_px"] = spacing;
   state.counters["error_px"] = error;
   if (!gauge.GetValid() || error > spacing) state.SkipWithError("step not found where it is");
+  if (width > 1000000000) {
+    EPointGauge far;
+    far.SetCenter(EPoint(width - 1000.0f, 0.0f));
+    far.SetTolerance(300, 0);
+    far.Measure(&image);
+    if (far.GetValid()) state.SkipWithError("a gauge past 10^9 pixels found something");
+  }
 }
-BENCHMARK(BM_WideRowPointGauge)->Arg(1)->Arg(4)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_WideRowPointGauge)->Arg(1)->Arg(4)->Iterations(1000)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -28,6 +28,7 @@ int main(int argc, char** argv) {
   AddDrawCommand(app);
   AddDumpCommand(app);
   AddToolsCommand(app);
+  AddSynthCommand(app);
 
   try {
     app.parse(argc, argv);

@@ -316,6 +316,162 @@ TEST(VimoTool, JsonRoundTripOfEveryClassIsByteIdentical) {
   EXPECT_EQ(vimo_test::ReadFileBytes(back), vimo_test::ReadFileBytes(file));
 }
 
+// Hand-built files against hand-written descriptions, both ways: a named point shape, and the
+// same with an old frame record (version 1, which carries a ratio) and a NaN coordinate.
+TEST(VimoTool, JsonMatchesHandBuiltBytes) {
+  EOk();
+  using namespace vimo_test;
+  auto pointFile = [](uint8_t frameVersion, float x) {
+    std::vector<uint8_t> b = {0x45, 0x14, 0x04, 0x55};
+    PutU32(b, 4);            // type: point shape
+    PutU8(b, 1);             // class record
+    PutU8(b, frameVersion);  // frame record
+    PutU8(b, 1);             // point record
+    PutF32(b, x);
+    PutF32(b, 4);
+    PutF32(b, 0.5235987755982988f);  // 30 degrees
+    PutF32(b, 1);
+    if (frameVersion == 1) PutF32(b, 0.75f);
+    PutU8(b, 1);   // shape record
+    PutI32(b, 1);  // dragging from a fixed point
+    PutU32(b, 2);
+    b.push_back('P');
+    b.push_back('1');
+    PutU32(b, 0x401);  // visible, active
+    PutU32(b, 0);      // no daughters
+    return b;
+  };
+  const std::string description = ScratchPath("hand.json"), file = ScratchPath("hand.vshp"),
+                    back = ScratchPath("hand_back.vshp");
+  WriteText(description, R"({"root": {"class": "EPointShape", "Name": "P1", "Center": [3, 4],
+      "Angle": 30, "DraggingMode": "INS_DRAG_FROM_FIXED_POINT", "Flags": ["Visible", "Active"]}})");
+  ASSERT_EQ(Vimo({"tools", "import", description, "-o", back, "-q"}).code, 0);
+  EXPECT_EQ(ReadFileBytes(back), pointFile(2, 3));
+
+  const float nan = std::nanf("");
+  WriteFileBytes(file, pointFile(1, nan));
+  Result r = Vimo({"tools", "export", file});
+  ASSERT_EQ(r.code, 0) << r.err;
+  const json d = json::parse(r.out);
+  EXPECT_EQ(d["version"], 4);
+  EXPECT_EQ(d["root"]["Center"], json({"NaN", 4.0}));
+  EXPECT_EQ(d["root"]["Angle"], 30.0);
+  EXPECT_EQ(d["root"]["FrameRatio"], 0.75);
+  EXPECT_EQ(d["root"]["RecordVersions"], json({{"frame", 1}}));
+  EXPECT_EQ(d["root"]["Flags"], json({"Visible", "Active"}));
+  WriteText(description, r.out);
+  ASSERT_EQ(Vimo({"tools", "import", description, "-o", back, "-q"}).code, 0);
+  EXPECT_EQ(ReadFileBytes(back), pointFile(1, nan));
+}
+
+// A description that names only the class gives the file of a newly constructed shape.
+TEST(VimoTool, LeftOutFieldsTakeTheClassDefaults) {
+  EOk();
+  const std::string description = ScratchPath("default.json"), file = ScratchPath("default.vshp"),
+                    expected = ScratchPath("default_expected.vshp");
+  EPointGauge point;
+  ELineGauge line;
+  ECircleGauge circle;
+  ERectangleGauge rectangle;
+  EWedgeGauge wedge;
+  EFrameShape frame;
+  EWorldShape world;
+  EBGAArray array;
+  const std::pair<const char*, EShape*> classes[] = {
+      {"EPointGauge", &point},         {"ELineGauge", &line},   {"ECircleGauge", &circle},
+      {"ERectangleGauge", &rectangle}, {"EWedgeGauge", &wedge}, {"EFrameShape", &frame},
+      {"EWorldShape", &world},         {"EBGAArray", &array}};
+  for (const auto& c : classes) {
+    WriteText(description, std::string(R"({"root": {"class": ")") + c.first + "\"}}");
+    ASSERT_EQ(Vimo({"tools", "import", description, "-o", file, "-q"}).code, 0) << c.first;
+    c.second->Save(expected.c_str(), 0);
+    EXPECT_EQ(vimo_test::ReadFileBytes(file), vimo_test::ReadFileBytes(expected)) << c.first;
+  }
+}
+
+// A line gauge under a frame turned by 90 degrees and scaled by 0.5: the result is reported in
+// world units and world directions, not in the frame's.
+TEST(VimoTool, ResultsAreInWorldUnits) {
+  EOk();
+  const std::string image = ScratchPath("edge.pgm"), description = ScratchPath("edge.json"),
+                    tools = ScratchPath("edge.vshp");
+  // A vertical step edge at x = 100.5 (dark left, light right) in a 200 x 160 image.
+  EImage<EBW8> step(200, 160);
+  for (int y = 0; y < 160; ++y)
+    for (int x = 0; x < 200; ++x) step.SetPixel(x <= 100 ? 40 : 200, x, y);
+  step.Save(image.c_str());
+  // Frame: pixel = (100, 80) + 0.5 x rotate90(local). The gauge lies along local X from
+  // (-40, 0) to (40, 0), that is from pixel (100, 60) to (100, 100) along the edge.
+  WriteText(description, R"({"root": {"class": "EFrameShape", "Center": [100, 80], "Angle": 90,
+      "Scale": 0.5, "Daughters": [{"class": "ELineGauge", "Name": "edge", "Length": 80,
+      "SamplingStep": 2, "Transition": {"HVConstraint": 1, "ToleranceSegment": {"Tolerance": 20}}}]}})");
+  ASSERT_EQ(Vimo({"tools", "import", description, "-o", tools, "-q"}).code, 0);
+  const Result r = Vimo({"measure", tools, image});
+  ASSERT_EQ(r.code, 0) << r.err;
+  const json g = JsonLines(r.out).at(0)["geometry"];
+  ASSERT_TRUE(g.is_object()) << r.out;
+  EXPECT_NEAR(g["x"].get<double>(), 100.5, 0.05);
+  EXPECT_NEAR(g["y"].get<double>(), 80, 0.5);
+  EXPECT_NEAR(g["length"].get<double>(), 40, 0.5);
+  EXPECT_NEAR(std::fabs(g["angle"].get<double>()), 90, 0.2);
+}
+
+// A folder is measured image by image; an unreadable one gives an error line and exit code 3
+// while the others are measured.
+TEST(VimoTool, BatchOfAFolderGoesOnPastABadImage) {
+  EOk();
+  const std::string folder = ScratchPath("batch"), description = ScratchPath("batch.json"),
+                    tools = ScratchPath("batch.vshp");
+  std::filesystem::create_directories(folder);
+  for (int i = 0; i < 5; ++i)
+    WriteDisc(folder + "/" + std::to_string(i) + ".pgm", 80, 60, 40 + i, 30, 15);
+  WriteText(folder + "/2b.pgm", "P5\n80 60\n255\n");  // truncated pixels
+  WriteText(description, CircleTools(42, 30, 30, 5, 1));
+  ASSERT_EQ(Vimo({"tools", "import", description, "-o", tools, "-q"}).code, 0);
+  const Result r = Vimo({"measure", tools, folder});
+  EXPECT_EQ(r.code, 3);
+  const std::vector<json> lines = JsonLines(r.out);
+  ASSERT_EQ(lines.size(), 6u);
+  const char* order[] = {"0.pgm", "1.pgm", "2.pgm", "2b.pgm", "3.pgm", "4.pgm"};
+  for (size_t i = 0; i < 6; ++i) {
+    EXPECT_NE(lines[i]["image"].get<std::string>().find(order[i]), std::string::npos);
+    if (i == 3) {
+      EXPECT_TRUE(lines[i].contains("error"));
+    } else {
+      ASSERT_TRUE(lines[i]["found"].get<bool>()) << i;
+      EXPECT_NEAR(lines[i]["geometry"]["x"].get<double>(), 40 + (i > 3 ? i - 1 : i), 0.05);
+    }
+  }
+  EXPECT_EQ(r.err.find('['), std::string::npos);  // no progress bar when not a terminal
+}
+
+// A 12-bit camera frame (a disc, 16 x the 8-bit levels) measured through --shift and --window.
+TEST(VimoTool, MeasuresSixteenBitImagesThroughAShiftOrAWindow) {
+  EOk();
+  const std::string narrow = ScratchPath("disc8.pgm"), wide = ScratchPath("disc16.pgm"),
+                    description = ScratchPath("disc16.json"), tools = ScratchPath("disc16.vshp");
+  WriteDisc(narrow, 80, 60, 40.25, 30, 15);
+  EImage<EBW8> grey;
+  grey.Load(narrow.c_str());
+  EImage<EBW16> frame(80, 60);
+  for (int y = 0; y < 60; ++y)
+    for (int x = 0; x < 80; ++x) frame.SetPixel(static_cast<EBW16>(grey.GetPixel(x, y) * 16), x, y);
+  frame.Save(wide.c_str());
+  ASSERT_EQ(EGetError(), E_OK);
+  WriteText(description, CircleTools(40, 30, 30, 5, 1));
+  ASSERT_EQ(Vimo({"tools", "import", description, "-o", tools, "-q"}).code, 0);
+  for (const std::vector<std::string>& option :
+       {std::vector<std::string>{"--shift", "4"}, std::vector<std::string>{"--window", "0:4080"}}) {
+    const Result r = Vimo({"measure", tools, wide, option[0], option[1]});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const json line = JsonLines(r.out).at(0);
+    ASSERT_TRUE(line["found"].get<bool>()) << option[0];
+    EXPECT_NEAR(line["geometry"]["x"].get<double>(), 40.25, 0.05) << option[0];
+    EXPECT_NEAR(line["geometry"]["diameter"].get<double>(), 30, 0.1) << option[0];
+  }
+  EXPECT_EQ(Vimo({"measure", tools, wide, "--window", "9:3"}).code, 2);
+}
+
 TEST(VimoTool, BadInputGivesOneLineTheExitCodeAndNoOutputFile) {
   EOk();
   const std::string image = ScratchPath("bad_disc.pgm"), tools = ScratchPath("bad_tools.vshp"),

@@ -75,6 +75,7 @@ const NameTable kTransitionTypes = {{0, "GGE_DARK_TO_BRIGHT"},
 const NameTable kTransitionChoices = {{0, "GGE_FROM_BEGIN"},        {1, "GGE_FROM_END"},
                                       {2, "GGE_MAX_AMPLITUDE"},     {3, "GGE_MAX_AREA"},
                                       {4, "GGE_CLOSEST_TO_CENTER"}, {5, "GGE_ALL_PEAKS"}};
+const NameTable kSamplingModes = {{0, "GGE_SAMPLING_PIXEL_WALK"}, {1, "GGE_SAMPLING_INTERPOLATED"}};
 const NameTable kClippingModes = {{1, "GGE_CLIPPING_NOMINAL_LENGTH"},
                                   {2, "GGE_CLIPPING_SAMPLE_SPAN"},
                                   {3, "GGE_CLIPPING_TOLERANCE_BOX"}};
@@ -180,11 +181,13 @@ class Codec {
 
   // A record's version byte (or 32-bit word): stored in "RecordVersions" only when it is not the
   // record's current one. Returns it; one above `current` is refused as the library refuses it.
-  unsigned Version(Node& node, const std::string& key, unsigned current, size_t size = 1) {
+  unsigned Version(Node& node, const std::string& key, unsigned current, size_t size = 1,
+                   unsigned newest = 0) {
+    if (newest < current) newest = current;
     uint32_t value = current;
     if (m_Exporting) {
       Bytes(&value, size, node, "RecordVersions." + key);
-      if (value > current)
+      if (value > newest)
         Fail(node, "RecordVersions." + key,
              "record version " + std::to_string(value) + " is newer than this tool reads");
       if (value != current) node.json["RecordVersions"][key] = value;
@@ -192,9 +195,9 @@ class Codec {
       const OrderedJson* versions = Get(node, "RecordVersions");
       if (versions != nullptr && versions->is_object() && versions->contains(key)) {
         const OrderedJson& v = (*versions)[key];
-        if (!v.is_number_unsigned() || v.get<unsigned long long>() > current)
+        if (!v.is_number_unsigned() || v.get<unsigned long long>() > newest)
           Fail(node, "RecordVersions." + key,
-               "expected an integer from 0 to " + std::to_string(current));
+               "expected an integer from 0 to " + std::to_string(newest));
         value = v.get<uint32_t>();
       } else if (versions != nullptr && !versions->is_object()) {
         Fail(node, "RecordVersions", "expected an object");
@@ -567,10 +570,19 @@ void TransitionRecord(Codec& c, Node& parent, const std::string& key, const Orde
                       unsigned version, OrderedJson* exported) {
   Node n = c.Child(parent, key, value);
   if (version > 3) {
-    if (c.Version(n, "transition", 2) >= 2) {
+    // Version 3 adds the sampling mode and is written for interpolated sampling only, so a
+    // description that asks for it gets that version.
+    unsigned usual = 2;
+    if (!c.Exporting() && n.given.count("SamplingMode")) {
+      const OrderedJson* mode = c.Get(n, "SamplingMode");
+      if (*mode != "GGE_SAMPLING_PIXEL_WALK" && *mode != 0) usual = 3;
+    }
+    const unsigned v = c.Version(n, "transition", usual, 1, 3);
+    if (v >= 2) {
       c.Signed(n, "RectangularSamplingArea");
       c.Signed(n, "KeepFirstAndLastIncompletePeak");
     }
+    if (v >= 3) c.Enum(n, "SamplingMode", kSamplingModes);
   }
   // The tolerance segment is stored twice; the second copy is the one the library keeps. A
   // first copy that differs is kept as "FirstToleranceSegment".

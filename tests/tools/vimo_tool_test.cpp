@@ -243,6 +243,7 @@ void BuildEveryClassTree(EWorldShape& world) {
   lineGauge->SetTolerance(4, 0);
   lineGauge->AddSkipRange(2, 5);
   lineGauge->SetNumFilteringPasses(3);
+  lineGauge->SetSamplingMode(GGE_SAMPLING_INTERPOLATED);  // a longer transition record
   auto* circleGauge = new ECircleGauge();
   circleGauge->Attach(lineGauge);
   circleGauge->Set(EPoint(5, 5), 20, 0.0f, 1);
@@ -300,6 +301,7 @@ TEST(VimoTool, JsonRoundTripOfEveryClassIsByteIdentical) {
   EXPECT_EQ(lineGauge["Transition"]["ToleranceSegment"]["Tolerance"], 4.0);
   EXPECT_EQ(lineGauge["SkipRanges"], nlohmann::ordered_json({{2, 5}}));
   EXPECT_EQ(lineGauge["NumFilteringPasses"], 3);
+  EXPECT_EQ(lineGauge["Transition"]["SamplingMode"], "GGE_SAMPLING_INTERPOLATED");
   EXPECT_EQ(lineGauge["Daughters"][0]["Transition"]["Threshold"], 33);
   EXPECT_EQ(root["Daughters"][2]["Daughters"][0]["Transition"]["TransitionType"], "GGE_DARK_BAR");
   EXPECT_EQ(root["Daughters"][4]["SizeY"], 20.0);

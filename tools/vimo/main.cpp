@@ -28,6 +28,7 @@ int main(int argc, char** argv) {
   AddDrawCommand(app);
   AddDumpCommand(app);
   AddToolsCommand(app);
+  AddStudioCommand(app);
 
   try {
     app.parse(argc, argv);

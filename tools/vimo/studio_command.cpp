@@ -8,22 +8,26 @@
 #include "commands.h"
 #include "common.h"
 #include "exitcodes.h"
+#ifdef VIMO_HAVE_STUDIO
 #include "studio/studio_server.h"
 #include "studio/studio_session.h"
+#endif
 
 namespace {
-
-vimo_studio::StudioServer* g_RunningServer = nullptr;
-
-void StopOnSignal(int) {
-  if (g_RunningServer) g_RunningServer->Stop();
-}
 
 struct StudioOptions {
   std::string image, tools, world;
   int port = 0;
   vimo_cli::BitDepthOptions depth;
 };
+
+#ifdef VIMO_HAVE_STUDIO
+
+vimo_studio::StudioServer* g_RunningServer = nullptr;
+
+void StopOnSignal(int) {
+  if (g_RunningServer) g_RunningServer->Stop();
+}
 
 void RunStudio(const StudioOptions& options) {
   EImage<EBW8> image;
@@ -49,6 +53,11 @@ void RunStudio(const StudioOptions& options) {
   g_RunningServer = nullptr;
   if (!served) throw vimo_cli::Failure(vimo_cli::kExitFailure, "the server stopped on an error");
 }
+#else
+void RunStudio(const StudioOptions&) {
+  throw vimo_cli::Failure(vimo_cli::kExitFailure, "this vimo was built without the studio");
+}
+#endif
 
 }  // namespace
 

@@ -1,6 +1,8 @@
 // The studio's server and session without a browser: refusals (token, Host, size, JSON),
 // serialised concurrent requests, drags by display pixels through a scaled world and zoom,
 // parameter checks, and saving through a temporary file.
+#include "studio/studio_server.h"
+
 #include <gtest/gtest.h>
 #include <httplib.h>
 
@@ -9,7 +11,6 @@
 #include <set>
 #include <thread>
 
-#include "studio/studio_server.h"
 #include "studio/studio_session.h"
 #include "test_support.h"
 
@@ -93,8 +94,8 @@ TEST_F(StudioServerTest, RefusesForeignRequestsAndBadBodiesWithoutChangingTheTre
       {"unknown gauge class", headers_, "POST", "/api/add", R"({"type":"hexagon"})", 400},
       {"selection out of range", headers_, "POST", "/api/select", R"({"id": 7})", 400},
       {"duplicate-free empty name", headers_, "POST", "/api/rename", R"({"name": ""})", 400},
-      {"pointer far outside", headers_, "POST", "/api/pointer",
-       R"({"kind":"down","x":1e12,"y":0})", 400},
+      {"pointer far outside", headers_, "POST", "/api/pointer", R"({"kind":"down","x":1e12,"y":0})",
+       400},
       {"unknown action", headers_, "POST", "/api/format", "{}", 404},
   };
   for (const Case& c : cases) {
@@ -149,23 +150,25 @@ TEST(StudioSession, DragsThroughZoomAndWorldIntoTheSavedFile) {
   const std::string tools = vimo_test::ScratchPath("studio_drag.vshp");
   const std::string worldFile = vimo_test::ScratchPath("studio_world.vshp");
   std::filesystem::remove(tools);
-  {
-    EWorldShape world(0, 0, 0, 0.5f, 100, 100);
-    world.SetSensorSize(320, 240);
-    world.Save(worldFile.c_str(), 0);
-    ASSERT_EQ(EGetError(), E_OK);
-  }
+  EWorldShape reference;  // half a unit per pixel, calibrated from four landmarks
+  reference.SetSensorSize(320, 240);
+  for (float x : {0.0f, 300.0f})
+    for (float y : {0.0f, 200.0f}) reference.AddLandmark(EPoint(x, y), EPoint(x / 2, y / 2));
+  reference.Calibrate(E_CALIBRATION_SCALED);
+  reference.Save(worldFile.c_str(), 0);
+  ASSERT_EQ(EGetError(), E_OK);
   StudioSession session(StudioFiles{"edge", tools, worldFile}, EdgeImage());
   session.Handle("state", {{"width", 400}, {"height", 300}});
   session.Handle("view", {{"kind", "zoom"}, {"factor", 2}, {"x", 0}, {"y", 0}});
   json state = session.Handle("add", {{"type", "line"}});
   const json view = state["view"];
   ASSERT_FLOAT_EQ(view["zoom"].get<float>(), 2.0f);
-  // Display to sensor, then sensor to world at 0.5 units per pixel (the file's scale).
+  // Display to sensor by the display mapping, then to world through the calibration.
   auto toWorld = [&](int x, int y) {
     const double sx = (x + 0.5) / 2 - 0.5 - view["panX"].get<double>();
     const double sy = (y + 0.5) / 2 - 0.5 - view["panY"].get<double>();
-    return std::make_pair(0.5 * sx, 0.5 * sy);
+    const EPoint w = reference.SensorToWorld(EPoint(float(sx), float(sy)));
+    return std::make_pair(double(w.GetX()), double(w.GetY()));
   };
   const json line = state["gauges"][0]["nominal"];
   const auto centre = toWorld(200, 150);
@@ -179,17 +182,19 @@ TEST(StudioSession, DragsThroughZoomAndWorldIntoTheSavedFile) {
   session.Handle("pointer", {{"kind", "move"}, {"x", 200}, {"y", 220}});
   state = session.Handle("pointer", {{"kind", "up"}, {"x", 200}, {"y", edgeRow}});
   ASSERT_TRUE(state["results"][0]["found"].get<bool>());
-  EXPECT_NEAR(state["results"][0]["geometry"]["y"].get<double>(), 0.5 * 149.5, 0.02);
+  EXPECT_NEAR(state["results"][0]["geometry"]["y"].get<double>(),
+              reference.SensorToWorld(EPoint(100, 149.5f)).GetY(), 0.02);
   const auto moved = toWorld(200, edgeRow);
   const double half = state["gauges"][0]["nominal"]["length"].get<double>() / 2;
   int tipX = 0, tipY = 0;
-  session.World()->GetDaughter(0)->LocalToDisplay(EPoint(float(moved.first + half),
-                                                         float(moved.second)), tipX, tipY);
+  session.World()->GetDaughter(0)->LocalToDisplay(
+      EPoint(float(moved.first + half), float(moved.second)), tipX, tipY);
   session.Handle("pointer", {{"kind", "down"}, {"x", tipX}, {"y", tipY}});
   state = session.Handle("pointer", {{"kind", "up"}, {"x", tipX}, {"y", tipY + 24}});
   EXPECT_TRUE(state["results"][0]["found"].get<bool>());
   session.Handle("save", json::object());
-  for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(tools).parent_path()))
+  for (const auto& entry :
+       std::filesystem::directory_iterator(std::filesystem::path(tools).parent_path()))
     EXPECT_EQ(entry.path().string().find(".tmp-"), std::string::npos) << entry.path();
 
   EFrameShape root;
@@ -223,7 +228,7 @@ TEST(StudioSession, SaveFailureAndParameterEdits) {
   }
   EXPECT_FALSE(std::filesystem::exists(folder));
   const json edits = {{"tolerance", 7.5}, {"transitionType", 1}, {"thickness", 3},
-                      {"smoothing", 2},   {"threshold", 11},    {"filteringPasses", 2}};
+                      {"smoothing", 2},   {"threshold", 11},     {"filteringPasses", 2}};
   session.Handle("parameters", edits);
   auto* gauge = dynamic_cast<ERectangleGauge*>(session.Gauges().at(0));
   ASSERT_NE(gauge, nullptr);

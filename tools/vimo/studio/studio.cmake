@@ -1,7 +1,8 @@
 # vimo studio, the browser editor served by the tool: built into the tool when cpp-httplib is
 # found (its pkg-config flags select the library's build options, which the header must see).
+# Debian's cpp-httplib is a library for this machine only: a cross build goes without.
 find_package(PkgConfig QUIET)
-if(PkgConfig_FOUND)
+if(PkgConfig_FOUND AND NOT CMAKE_CROSSCOMPILING)
   pkg_check_modules(CPP_HTTPLIB IMPORTED_TARGET cpp-httplib)
 endif()
 if(NOT CPP_HTTPLIB_FOUND)
@@ -12,6 +13,7 @@ set(VIMO_STUDIO_SOURCES ${CMAKE_CURRENT_LIST_DIR}/studio_session.cpp
     ${CMAKE_CURRENT_LIST_DIR}/studio_server.cpp ${CMAKE_CURRENT_LIST_DIR}/studio_page.cpp)
 target_sources(vimo_tool PRIVATE ${VIMO_STUDIO_SOURCES})
 target_compile_definitions(vimo_tool PRIVATE VIMO_HAVE_STUDIO=1)
+target_include_directories(vimo_tool PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(vimo_tool PRIVATE PkgConfig::CPP_HTTPLIB)
 
 if(VIMO_BUILD_TESTS)
@@ -24,7 +26,8 @@ if(VIMO_BUILD_TESTS AND GTest_FOUND)
   # the tool's results table shares.
   add_executable(vimo_tests_studio ${studio_tests}/studio_server_test.cpp ${VIMO_STUDIO_SOURCES}
                  ${CMAKE_CURRENT_SOURCE_DIR}/results.cpp)
-  target_include_directories(vimo_tests_studio PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+  target_include_directories(vimo_tests_studio PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}
+                             ${PROJECT_SOURCE_DIR}/tests)
   target_link_libraries(vimo_tests_studio PRIVATE vimo::vimo PkgConfig::CPP_HTTPLIB
                         nlohmann_json::nlohmann_json GTest::gtest GTest::gtest_main)
   target_compile_options(vimo_tests_studio PRIVATE ${VIMO_WARNING_FLAGS})

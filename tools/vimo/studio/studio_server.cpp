@@ -1,8 +1,8 @@
 #include "studio/studio_server.h"
 
-#include <random>
-
 #include <httplib.h>
+
+#include <random>
 
 #include "studio/studio_session.h"
 
@@ -39,21 +39,21 @@ StudioServer::StudioServer(StudioSession& session, std::string token)
       m_Server(std::make_unique<httplib::Server>()) {
   httplib::Server& server = *m_Server;
   server.set_payload_max_length(kMaxRequestBody);
-  server.set_pre_routing_handler([this](const httplib::Request& request,
-                                        httplib::Response& response) {
-    // Headers that keep the token out of other pages and the page out of frames and caches.
-    response.set_header("Cache-Control", "no-store");
-    response.set_header("Referrer-Policy", "no-referrer");
-    response.set_header("X-Content-Type-Options", "nosniff");
-    response.set_header("X-Frame-Options", "DENY");
-    std::string token = request.get_header_value("X-Vimo-Token");
-    if (token.empty()) token = request.get_param_value("token");
-    if (!Allowed(request.get_header_value("Host"), token)) {
-      Refuse(response, 403, "forbidden");
-      return httplib::Server::HandlerResponse::Handled;
-    }
-    return httplib::Server::HandlerResponse::Unhandled;
-  });
+  server.set_pre_routing_handler(
+      [this](const httplib::Request& request, httplib::Response& response) {
+        // Headers that keep the token out of other pages and the page out of frames and caches.
+        response.set_header("Cache-Control", "no-store");
+        response.set_header("Referrer-Policy", "no-referrer");
+        response.set_header("X-Content-Type-Options", "nosniff");
+        response.set_header("X-Frame-Options", "DENY");
+        std::string token = request.get_header_value("X-Vimo-Token");
+        if (token.empty()) token = request.get_param_value("token");
+        if (!Allowed(request.get_header_value("Host"), token)) {
+          Refuse(response, 403, "forbidden");
+          return httplib::Server::HandlerResponse::Handled;
+        }
+        return httplib::Server::HandlerResponse::Unhandled;
+      });
   server.Get("/", [](const httplib::Request&, httplib::Response& response) {
     response.set_header("Content-Security-Policy",
                         "default-src 'none'; img-src 'self' data:; style-src 'unsafe-inline'; "
@@ -66,23 +66,23 @@ StudioServer::StudioServer(StudioSession& session, std::string token)
     if (m_Session.ImagePng().empty()) return Refuse(response, 404, "no PNG support");
     response.set_content(m_Session.ImagePng(), "image/png");
   });
-  server.Post(R"(/api/([a-z]+))", [this](const httplib::Request& request,
-                                         httplib::Response& response) {
-    nlohmann::json arguments = nlohmann::json::object();
-    if (!request.body.empty()) {
-      arguments = nlohmann::json::parse(request.body, nullptr, false);
-      if (arguments.is_discarded()) return Refuse(response, 400, "malformed JSON");
-    }
-    std::lock_guard<std::mutex> lock(m_SessionLock);
-    try {
-      response.set_content(m_Session.Handle(request.matches[1], arguments).dump(),
-                           "application/json");
-    } catch (const StudioError& e) {
-      Refuse(response, e.Status, e.what());
-    } catch (const std::exception& e) {
-      Refuse(response, 500, e.what());
-    }
-  });
+  server.Post(R"(/api/([a-z]+))",
+              [this](const httplib::Request& request, httplib::Response& response) {
+                nlohmann::json arguments = nlohmann::json::object();
+                if (!request.body.empty()) {
+                  arguments = nlohmann::json::parse(request.body, nullptr, false);
+                  if (arguments.is_discarded()) return Refuse(response, 400, "malformed JSON");
+                }
+                std::lock_guard<std::mutex> lock(m_SessionLock);
+                try {
+                  response.set_content(m_Session.Handle(request.matches[1], arguments).dump(),
+                                       "application/json");
+                } catch (const StudioError& e) {
+                  Refuse(response, e.Status, e.what());
+                } catch (const std::exception& e) {
+                  Refuse(response, 500, e.what());
+                }
+              });
 }
 
 StudioServer::~StudioServer() { Stop(); }

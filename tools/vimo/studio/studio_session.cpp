@@ -37,10 +37,8 @@ bool IsGauge(const EShape* shape) {
     case INS_SHAPE_TYPE_LINE_GAUGE:
     case INS_SHAPE_TYPE_CIRCLE_GAUGE:
     case INS_SHAPE_TYPE_RECTANGLE_GAUGE:
-    case INS_SHAPE_TYPE_WEDGE_GAUGE:
-      return true;
-    default:
-      return false;
+    case INS_SHAPE_TYPE_WEDGE_GAUGE: return true;
+    default: return false;
   }
 }
 
@@ -58,11 +56,9 @@ const char* GaugeKind(const EShape* shape) {
 // The transitions a gauge measures with: its own, or one per edge.
 std::vector<ETransition*> Transitions(EShape* gauge) {
   if (auto* g = dynamic_cast<ERectangleGauge*>(gauge))
-    return {&g->GetTransitionx(), &g->GetTransitiony(), &g->GetTransitionX(),
-            &g->GetTransitionY()};
+    return {&g->GetTransitionx(), &g->GetTransitiony(), &g->GetTransitionX(), &g->GetTransitionY()};
   if (auto* g = dynamic_cast<EWedgeGauge*>(gauge))
-    return {&g->GetTransitiona(), &g->GetTransitionr(), &g->GetTransitionA(),
-            &g->GetTransitionR()};
+    return {&g->GetTransitiona(), &g->GetTransitionr(), &g->GetTransitionA(), &g->GetTransitionR()};
   if (auto* t = dynamic_cast<ETransition*>(gauge)) return {t};
   return {};
 }
@@ -88,21 +84,29 @@ json NominalGeometry(EShape* gauge) {
   json g;
   if (auto* l = dynamic_cast<ELineGauge*>(gauge)) {
     const ELine& line = *l;
-    g = {{"x", line.GetCenterX()}, {"y", line.GetCenterY()}, {"angle", line.GetAngle()},
+    g = {{"x", line.GetCenterX()},
+         {"y", line.GetCenterY()},
+         {"angle", line.GetAngle()},
          {"length", line.GetLength()}};
   } else if (auto* c = dynamic_cast<ECircleGauge*>(gauge)) {
     const ECircle& circle = *c;
-    g = {{"x", circle.GetCenterX()}, {"y", circle.GetCenterY()}, {"angle", circle.GetAngle()},
-         {"diameter", circle.GetDiameter()}, {"amplitude", circle.GetAmplitude()}};
+    g = {{"x", circle.GetCenterX()},
+         {"y", circle.GetCenterY()},
+         {"angle", circle.GetAngle()},
+         {"diameter", circle.GetDiameter()},
+         {"amplitude", circle.GetAmplitude()}};
   } else if (auto* r = dynamic_cast<ERectangleGauge*>(gauge)) {
     const ERectangle& rect = *r;
-    g = {{"x", rect.GetCenterX()}, {"y", rect.GetCenterY()}, {"angle", rect.GetAngle()},
-         {"sizeX", rect.GetSizeX()}, {"sizeY", rect.GetSizeY()}};
+    g = {{"x", rect.GetCenterX()},
+         {"y", rect.GetCenterY()},
+         {"angle", rect.GetAngle()},
+         {"sizeX", rect.GetSizeX()},
+         {"sizeY", rect.GetSizeY()}};
   } else if (auto* w = dynamic_cast<EWedgeGauge*>(gauge)) {
     const EWedge& wedge = *w;
-    g = {{"x", wedge.GetCenterX()}, {"y", wedge.GetCenterY()}, {"angle", wedge.GetAngle()},
-         {"outerDiameter", wedge.GetOuterDiameter()}, {"breadth", wedge.GetBreadth()},
-         {"amplitude", wedge.GetAmplitude()}};
+    g = {{"x", wedge.GetCenterX()},       {"y", wedge.GetCenterY()},
+         {"angle", wedge.GetAngle()},     {"outerDiameter", wedge.GetOuterDiameter()},
+         {"breadth", wedge.GetBreadth()}, {"amplitude", wedge.GetAmplitude()}};
   } else if (auto* p = dynamic_cast<EPointGauge*>(gauge)) {
     const EFrame& point = static_cast<const EPointShape&>(*p);
     g = {{"x", point.GetCenterX()}, {"y", point.GetCenterY()}};
@@ -172,8 +176,7 @@ int Pixel(const json& arguments, const char* name) {
 
 }  // namespace
 
-StudioSession::StudioSession(const StudioFiles& files, const EImage<EBW8>& image)
-    : m_Files(files) {
+StudioSession::StudioSession(const StudioFiles& files, const EImage<EBW8>& image) : m_Files(files) {
   EOk();
   m_Image = image;
   if (EGetError() != E_OK) throw std::runtime_error(m_Files.Image + ": " + TakeError());
@@ -195,8 +198,8 @@ StudioSession::StudioSession(const StudioFiles& files, const EImage<EBW8>& image
   }
   // The image as PNG for the page, written through the library to a scratch file.
   std::random_device random;
-  const auto scratch = std::filesystem::temp_directory_path() /
-                       ("vimo-studio-" + std::to_string(random()) + ".png");
+  const auto scratch =
+      std::filesystem::temp_directory_path() / ("vimo-studio-" + std::to_string(random()) + ".png");
   m_Image.Save(scratch.string().c_str());
   if (EGetError() == E_OK) {
     std::ifstream in(scratch, std::ios::binary);
@@ -290,18 +293,30 @@ json StudioSession::Handle(const std::string& action, const json& arguments) {
   EOk();
   m_Message.clear();
   if (!arguments.is_object()) throw StudioError(400, "the request body must be a JSON object");
-  if (action == "state") SetViewport(arguments);
-  else if (action == "pointer") Pointer(arguments);
-  else if (action == "view") View(arguments);
-  else if (action == "add") Add(arguments);
-  else if (action == "delete") Delete();
-  else if (action == "select") Select(arguments);
-  else if (action == "rename") Rename(arguments);
-  else if (action == "parameters") SetParameters(arguments);
-  else if (action == "modes") SetModes(arguments);
-  else if (action == "measure") Measure();
-  else if (action == "save") Save();
-  else throw StudioError(404, "unknown action \"" + action + "\"");
+  if (action == "state")
+    SetViewport(arguments);
+  else if (action == "pointer")
+    Pointer(arguments);
+  else if (action == "view")
+    View(arguments);
+  else if (action == "add")
+    Add(arguments);
+  else if (action == "delete")
+    Delete();
+  else if (action == "select")
+    Select(arguments);
+  else if (action == "rename")
+    Rename(arguments);
+  else if (action == "parameters")
+    SetParameters(arguments);
+  else if (action == "modes")
+    SetModes(arguments);
+  else if (action == "measure")
+    Measure();
+  else if (action == "save")
+    Save();
+  else
+    throw StudioError(404, "unknown action \"" + action + "\"");
   return State();
 }
 
@@ -374,8 +389,8 @@ void StudioSession::View(const json& arguments) {
     m_World->SetZoom(next, next);
     m_World->SetPan((x + 0.5f) / next - 0.5f - sx, (y + 0.5f) / next - 0.5f - sy);
   } else if (kind == "fit") {
-    const float zoom = std::min(kMaxZoom, std::max(kMinZoom, std::min(m_ViewWidth / width,
-                                                                      m_ViewHeight / height)));
+    const float zoom = std::min(
+        kMaxZoom, std::max(kMinZoom, std::min(m_ViewWidth / width, m_ViewHeight / height)));
     m_World->SetZoom(zoom, zoom);
     m_World->SetPan((m_ViewWidth / zoom - width) / 2, (m_ViewHeight / zoom - height) / 2);
   } else if (kind == "actual") {
@@ -394,8 +409,8 @@ void StudioSession::Add(const json& arguments) {
   const EPoint c = container->DisplayToLocal(cx, cy);
   const EPoint side = container->DisplayToLocal(cx + std::min(m_ViewWidth, m_ViewHeight) / 6, cy);
   const float s = std::hypot(side.GetX() - c.GetX(), side.GetY() - c.GetY());
-  if (EGetError() != E_OK || !std::isfinite(c.GetX()) || !std::isfinite(c.GetY()) ||
-      !(s > 0) || !std::isfinite(s)) {
+  if (EGetError() != E_OK || !std::isfinite(c.GetX()) || !std::isfinite(c.GetY()) || !(s > 0) ||
+      !std::isfinite(s)) {
     EOk();
     throw StudioError(400, "the view's centre maps to no point of the tool tree");
   }
@@ -487,8 +502,7 @@ void StudioSession::Rename(const json& arguments) {
   const json& name = Field(arguments, "name");
   if (!name.is_string()) throw StudioError(400, "\"name\" must be a string");
   const std::string text = name.get<std::string>();
-  if (text.empty() || text.size() > 64)
-    throw StudioError(400, "a name has 1 to 64 characters");
+  if (text.empty() || text.size() > 64) throw StudioError(400, "a name has 1 to 64 characters");
   for (unsigned char ch : text)
     if (ch < 0x20 || ch == 0x7F) throw StudioError(400, "a name holds no control characters");
   for (EShape* g : Gauges())
@@ -502,9 +516,8 @@ void StudioSession::SetParameters(const json& arguments) {
   EShape* gauge = SelectedGauge();
   const bool isPoint = gauge->GetType() == INS_SHAPE_TYPE_POINT_GAUGE;
   // Every value is checked before anything changes.
-  static const char* kKnown[] = {"tolerance", "samplingStep", "transitionType",
-                                 "transitionChoice", "threshold", "thickness",
-                                 "smoothing", "filteringPasses"};
+  static const char* kKnown[] = {"tolerance", "samplingStep", "transitionType", "transitionChoice",
+                                 "threshold", "thickness",    "smoothing",      "filteringPasses"};
   for (auto it = arguments.begin(); it != arguments.end(); ++it)
     if (std::find_if(std::begin(kKnown), std::end(kKnown),
                      [&](const char* k) { return it.key() == k; }) == std::end(kKnown))
@@ -514,7 +527,8 @@ void StudioSession::SetParameters(const json& arguments) {
   long long type = 0, choice = 0, threshold = 0, thickness = 0, smoothing = 0, passes = 0;
   if (present("tolerance")) {
     tolerance = Number(arguments, "tolerance");
-    if (!(tolerance > 0) || tolerance > 1e6) throw StudioError(400, "\"tolerance\" must be positive");
+    if (!(tolerance > 0) || tolerance > 1e6)
+      throw StudioError(400, "\"tolerance\" must be positive");
   }
   if (present("samplingStep")) {
     if (isPoint) throw StudioError(400, "a point gauge has no sampling step");
@@ -586,8 +600,7 @@ void StudioSession::Save() {
   if (m_Files.Tools.empty()) throw StudioError(400, "no tool file was given on the command line");
   // Written beside the tool file, then renamed over it: a crash leaves the old file whole.
   std::random_device random;
-  const std::string temporary =
-      m_Files.Tools + ".tmp-" + std::to_string(random() % 1000000000u);
+  const std::string temporary = m_Files.Tools + ".tmp-" + std::to_string(random() % 1000000000u);
   std::vector<EShape*> moved;
   if (m_ToolsRootIsWorld && m_World != m_ToolsRoot.get()) {
     for (unsigned i = 0; i < m_World->GetNumDaughters(); ++i)

@@ -7,11 +7,10 @@
 #define VIMO_TOOLS_STUDIO_SESSION_H
 
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "vimo/vimo.h"
 

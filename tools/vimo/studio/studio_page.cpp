@@ -19,16 +19,17 @@ const char* StudioPage() {
           touch-action: none; }
   #image { position: absolute; image-rendering: pixelated; pointer-events: none; }
   #overlay { position: absolute; left: 0; top: 0; pointer-events: none; }
-  #side { width: 340px; overflow-y: auto; padding: 10px; border-left: 1px solid #333; }
-  h2 { font-size: 12px; text-transform: uppercase; color: #9aa; margin: 14px 0 6px; }
+  #side { width: 360px; overflow-y: auto; padding: 10px; border-left: 1px solid #333; }
+  h2 { font-size: 11px; text-transform: uppercase; color: #9aa; margin: 10px 0 4px; }
   button { background: #2d3340; color: #eee; border: 1px solid #465; border-radius: 3px;
            padding: 4px 8px; margin: 2px 1px; cursor: pointer; }
   button:hover { background: #3a4252; }
   input, select { background: #15181c; color: #eee; border: 1px solid #444; padding: 2px 4px;
                   width: 100%; }
   label { display: block; margin: 2px 0; }
-  .row { display: grid; grid-template-columns: 120px 1fr; gap: 4px; align-items: center;
-         margin: 2px 0; }
+  .grid { display: grid; grid-template-columns: auto 1fr auto 1fr; gap: 3px 6px;
+          align-items: center; }
+  .grid .wide { grid-column: span 3; }
   .modes label { display: inline-block; margin-right: 8px; }
   .modes input { width: auto; }
   table { border-collapse: collapse; width: 100%; font-size: 12px; }
@@ -50,21 +51,23 @@ const char* StudioPage() {
   <button id="add-rectangle" data-type="rectangle">Rectangle</button>
   <button id="add-wedge" data-type="wedge">Wedge</button>
   <h2>Selected gauge</h2>
-  <div class="row"><span>Name</span><input id="name"></div>
-  <div class="row"><span>Tolerance</span><input id="tolerance" type="number" step="any"></div>
-  <div class="row"><span>Sampling step</span><input id="samplingStep" type="number" step="any"></div>
-  <div class="row"><span>Transition</span><select id="transitionType">
-    <option value="0">dark to bright</option><option value="1">bright to dark</option>
-    <option value="2">any edge</option><option value="3">bright bar</option>
-    <option value="4">dark bar</option></select></div>
-  <div class="row"><span>Choice</span><select id="transitionChoice">
-    <option value="0">from begin</option><option value="1">from end</option>
-    <option value="2">largest amplitude</option><option value="3">largest area</option>
-    <option value="4">closest to centre</option><option value="5">all peaks</option></select></div>
-  <div class="row"><span>Threshold</span><input id="threshold" type="number" min="0"></div>
-  <div class="row"><span>Thickness</span><input id="thickness" type="number" min="1"></div>
-  <div class="row"><span>Smoothing</span><input id="smoothing" type="number" min="1"></div>
-  <div class="row"><span>Filtering passes</span><input id="filteringPasses" type="number" min="0"></div>
+  <div class="grid">
+    <span>Name</span><input id="name" class="wide">
+    <span>Tolerance</span><input id="tolerance" type="number" step="any">
+    <span>Step</span><input id="samplingStep" type="number" step="any">
+    <span>Transition</span><select id="transitionType" class="wide">
+      <option value="0">dark to bright</option><option value="1">bright to dark</option>
+      <option value="2">any edge</option><option value="3">bright bar</option>
+      <option value="4">dark bar</option></select>
+    <span>Choice</span><select id="transitionChoice" class="wide">
+      <option value="0">from begin</option><option value="1">from end</option>
+      <option value="2">largest amplitude</option><option value="3">largest area</option>
+      <option value="4">closest to centre</option><option value="5">all peaks</option></select>
+    <span>Threshold</span><input id="threshold" type="number" min="0">
+    <span>Thickness</span><input id="thickness" type="number" min="1">
+    <span>Smoothing</span><input id="smoothing" type="number" min="1">
+    <span>Passes</span><input id="filteringPasses" type="number" min="0">
+  </div>
   <button id="apply">Apply</button><button id="delete">Delete</button>
   <h2>Drawing</h2>
   <div class="modes">
@@ -117,12 +120,14 @@ function enqueue(make) {
 }
 function post(action, body) { enqueue(() => [action, body]); }
 
+// Numbers with two decimals; a geometry object as its scalar fields (the ends of a line are
+// left to the JSON of vimo measure).
 function text(value) {
   if (value === null || value === undefined) return "";
-  if (typeof value === "number") return Number.isInteger(value) ? String(value) : value.toFixed(3);
-  if (Array.isArray(value)) return value.map(text).join(", ");
+  if (typeof value === "number") return Number.isInteger(value) ? String(value) : value.toFixed(2);
   if (typeof value === "object")
-    return Object.entries(value).map(([k, v]) => k + " " + text(v)).join(", ");
+    return Object.entries(value).filter(([, v]) => !Array.isArray(v))
+      .map(([k, v]) => k + " " + text(v)).join(", ");
   return String(value);
 }
 

@@ -177,6 +177,19 @@ def main():
         check(state["selected"] == 0 and "selected" in rows()[0].get_attribute("class"),
               "the row selects its gauge")
         check("#ff8c00" in state["svg"], "the selected gauge is drawn in the highlight colour")
+        # Rename and retune through the form; the profiles toggle draws the sampling paths.
+        for field, value in (("name", "Edge"), ("tolerance", "6")):
+            browser.find_element(By.ID, field).clear()
+            browser.find_element(By.ID, field).send_keys(value)
+        browser.find_element(By.ID, "apply").click()
+        state = idle()
+        gauge = state["gauges"][0]
+        check(gauge["name"] == "Edge" and abs(gauge["parameters"]["tolerance"] - 6) < 1e-6,
+              "renamed and retuned: %s" % gauge)
+        check("#ffc800" not in state["svg"], "no profiles drawn by default")
+        browser.find_element(By.ID, "mode-profiles").click()
+        state = idle()
+        check(state["modes"]["profiles"] and "#ffc800" in state["svg"], "profiles drawn")
         browser.find_element(By.ID, "save").click()
         state = idle()
         check(os.path.exists(tools) and not state["dirty"], "the tool file was saved")
@@ -191,7 +204,8 @@ def main():
         saved = again.state()
     finally:
         again.stop()
-    check(len(saved["gauges"]) == 1, "the saved file holds one gauge")
+    check(len(saved["gauges"]) == 1 and saved["gauges"][0]["name"] == "Edge",
+          "the saved file holds the renamed gauge")
     got = saved["gauges"][0]["nominal"]
     for key, value in expected.items():
         check(abs(got[key] - value) < 1e-3 * max(1.0, abs(value)),

@@ -28,7 +28,9 @@ bool SameToken(const std::string& a, const std::string& b) {
 
 void Refuse(httplib::Response& response, int status, const std::string& message) {
   response.status = status;
-  response.set_content(nlohmann::json{{"error", message}}.dump(), "application/json");
+  response.set_content(nlohmann::json{{"error", message}}.dump(
+                           -1, ' ', false, nlohmann::json::error_handler_t::replace),
+                       "application/json");
 }
 
 }  // namespace
@@ -66,23 +68,26 @@ StudioServer::StudioServer(StudioSession& session, std::string token)
     if (m_Session.ImagePng().empty()) return Refuse(response, 404, "no PNG support");
     response.set_content(m_Session.ImagePng(), "image/png");
   });
-  server.Post(R"(/api/([a-z]+))",
-              [this](const httplib::Request& request, httplib::Response& response) {
-                nlohmann::json arguments = nlohmann::json::object();
-                if (!request.body.empty()) {
-                  arguments = nlohmann::json::parse(request.body, nullptr, false);
-                  if (arguments.is_discarded()) return Refuse(response, 400, "malformed JSON");
-                }
-                std::lock_guard<std::mutex> lock(m_SessionLock);
-                try {
-                  response.set_content(m_Session.Handle(request.matches[1], arguments).dump(),
-                                       "application/json");
-                } catch (const StudioError& e) {
-                  Refuse(response, e.Status, e.what());
-                } catch (const std::exception& e) {
-                  Refuse(response, 500, e.what());
-                }
-              });
+  server.Post(
+      R"(/api/([a-z]+))", [this](const httplib::Request& request, httplib::Response& response) {
+        nlohmann::json arguments = nlohmann::json::object();
+        if (!request.body.empty()) {
+          arguments = nlohmann::json::parse(request.body, nullptr, false);
+          if (arguments.is_discarded()) return Refuse(response, 400, "malformed JSON");
+        }
+        std::lock_guard<std::mutex> lock(m_SessionLock);
+        try {
+          // Names read from a tool file may hold bytes that are not UTF-8: they are
+          // replaced rather than failing every answer.
+          const nlohmann::json state = m_Session.Handle(request.matches[1], arguments);
+          response.set_content(state.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace),
+                               "application/json");
+        } catch (const StudioError& e) {
+          Refuse(response, e.Status, e.what());
+        } catch (const std::exception& e) {
+          Refuse(response, 500, e.what());
+        }
+      });
 }
 
 StudioServer::~StudioServer() { Stop(); }

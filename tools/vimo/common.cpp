@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -193,6 +194,82 @@ void WriteFileAtomically(const std::string& path,
     std::remove(temporary.c_str());
     throw Failure(kExitOutputFailed, path + ": cannot write (" + std::strerror(error) + ")");
   }
+}
+
+}  // namespace vimo_cli
+
+namespace vimo_cli {
+
+const CLI::Validator PositiveNumber(
+    [](std::string& text) -> std::string {
+      char* end = nullptr;
+      const double value = std::strtod(text.c_str(), &end);
+      if (end == text.c_str() || *end != '\0' || !std::isfinite(value) || value <= 0)
+        return "must be a positive number, not " + text;
+      return "";
+    },
+    "POSITIVE");
+
+bool IsOverlayExtension(const std::string& extension) {
+  return extension == ".svg" || extension == ".ppm" ||
+#ifdef VIMO_TOOL_HAVE_PNG
+         extension == ".png" ||
+#endif
+         false;
+}
+
+void SaveOverlay(EShape& root, EImage<EBW8>& image, const std::string& path, bool results) {
+  const std::string ext = Extension(path);
+  if (!IsOverlayExtension(ext))
+    throw Failure(kExitUsage, path + ": overlays are written as .png, .ppm or .svg");
+  struct Layer {
+    INS_DRAWING_MODES mode;
+    Quarnel::DrawColor color;
+  };
+  const Layer layers[] = {{INS_DRAW_NOMINAL, Quarnel::DrawColor{255, 200, 0}},
+                          {INS_DRAW_VALID_SAMPLES, Quarnel::DrawColor{80, 160, 255}},
+                          {INS_DRAW_ACTUAL, Quarnel::RedColor}};
+  const int count = results ? 3 : 1;
+  EOk();
+  if (ext == ".svg") {
+    Quarnel::SvgDrawAdapter svg(image.GetWidth(), image.GetHeight());
+    svg.DrawImage(&image, 0, 0, 1.0, Quarnel::DefaultColor);
+    for (int k = 0; k < count; ++k) {
+      svg.SetPenColor(layers[k].color);
+      root.Draw(&svg, layers[k].mode, 1);
+    }
+    WriteFileAtomically(path, [&](const std::string& temporary) {
+      svg.Save(temporary.c_str());
+      return EGetError() == E_OK;
+    });
+    return;
+  }
+  EImage<EC24> overlay(image.GetWidth(), image.GetHeight());
+  Quarnel::ImageDrawAdapter draw(&overlay);
+  draw.DrawImage(&image, 0, 0, 1.0, Quarnel::DefaultColor);
+  for (int k = 0; k < count; ++k) {
+    draw.SetPenColor(layers[k].color);
+    root.Draw(&draw, layers[k].mode, 1);
+  }
+  WriteFileAtomically(path, [&](const std::string& temporary) {
+    overlay.Save(temporary.c_str());
+    return EGetError() == E_OK;
+  });
+}
+
+void Reroot(EShape& tools, EWorldShape& world) {
+  EOk();
+  if (tools.GetType() != INS_SHAPE_TYPE_WORLD_SHAPE) {
+    tools.Attach(&world);
+  } else {
+    std::vector<EShape*> daughters;
+    const unsigned slots = tools.GetIndexed() ? tools.GetMaxDaughters() : tools.GetNumDaughters();
+    for (unsigned i = 0; i < slots; ++i)
+      if (EShape* d = tools.GetDaughter(i)) daughters.push_back(d);
+    for (EShape* d : daughters) d->Attach(&world);
+  }
+  if (EGetError() != E_OK)
+    throw Failure(kExitBadInput, "cannot place the tools under the world: " + TakeErrorText());
 }
 
 }  // namespace vimo_cli

@@ -63,6 +63,22 @@ std::unique_ptr<EShape> NewShapeOfType(unsigned type);
 void WriteFileAtomically(const std::string& path,
                          const std::function<bool(const std::string& temporary)>& write);
 
+// Draws the tree over the image and writes it: SVG for ".svg", else a colour image in the
+// format of the extension (".png", ".ppm"). Nominal gauges with their tolerance bands in grey;
+// with `results`, also the valid samples in blue and the labelled results in red. Throws
+// Failure(kExitUsage) for an extension that is not an overlay format, Failure(kExitOutputFailed)
+// when writing fails.
+void SaveOverlay(EShape& root, EImage<EBW8>& image, const std::string& path, bool results);
+// Whether the extension names an overlay format.
+bool IsOverlayExtension(const std::string& extension);
+
+// Attaches the daughters of a tool tree's root (when it is a world shape) or the root itself
+// under `world`, so that the tools measure through its calibration.
+void Reroot(EShape& tools, EWorldShape& world);
+
+// CLI11 check: a finite number above 0.
+extern const CLI::Validator PositiveNumber;
+
 // The lower-case extension of a path, with its dot ("" when none).
 std::string Extension(const std::string& path);
 

@@ -7,7 +7,7 @@ namespace {
 
 const double kDegreesPerRadian = 57.29577951308232;
 
-nlohmann::json Number(double value) {
+nlohmann::ordered_json Number(double value) {
   if (!std::isfinite(value)) return nullptr;
   return value;
 }
@@ -43,16 +43,16 @@ class ToWorld {
   EShape* m_Mother;
 };
 
-nlohmann::json Pair(EPoint p) { return {Number(p.GetX()), Number(p.GetY())}; }
+nlohmann::ordered_json Pair(EPoint p) { return {Number(p.GetX()), Number(p.GetY())}; }
 
-nlohmann::json Centre(const ToWorld& world, EPoint local) {
+nlohmann::ordered_json Centre(const ToWorld& world, EPoint local) {
   EPoint p = world.Point(local);
   return {{"x", Number(p.GetX())}, {"y", Number(p.GetY())}};
 }
 
 // Angles below are read in radians from the geometry's raw storage, whatever the unit set.
-nlohmann::json LineGeometry(const ToWorld& world, const ELine& line) {
-  nlohmann::json g = Centre(world, line.GetCenter());
+nlohmann::ordered_json LineGeometry(const ToWorld& world, const ELine& line) {
+  nlohmann::ordered_json g = Centre(world, line.GetCenter());
   EPoint org = world.Point(line.GetOrg()), end = world.Point(line.GetEnd());
   g["length"] = Number(std::hypot(end.GetX() - org.GetX(), end.GetY() - org.GetY()));
   g["angle"] = Number(world.Angle(line.GetCenter(), line.GetRawAngle()));
@@ -61,8 +61,9 @@ nlohmann::json LineGeometry(const ToWorld& world, const ELine& line) {
   return g;
 }
 
-nlohmann::json CircleGeometry(const ToWorld& world, const ECircle& circle, float circularity) {
-  nlohmann::json g = Centre(world, circle.GetCenter());
+nlohmann::ordered_json CircleGeometry(const ToWorld& world, const ECircle& circle,
+                                      float circularity) {
+  nlohmann::ordered_json g = Centre(world, circle.GetCenter());
   double radius = world.Length(circle.GetCenter(), circle.GetRadius());
   g["radius"] = Number(radius);
   g["diameter"] = Number(2 * radius);
@@ -70,17 +71,17 @@ nlohmann::json CircleGeometry(const ToWorld& world, const ECircle& circle, float
   return g;
 }
 
-nlohmann::json RectangleGeometry(const ToWorld& world, const ERectangle& rectangle) {
-  nlohmann::json g = Centre(world, rectangle.GetCenter());
+nlohmann::ordered_json RectangleGeometry(const ToWorld& world, const ERectangle& rectangle) {
+  nlohmann::ordered_json g = Centre(world, rectangle.GetCenter());
   g["size_x"] = Number(world.Length(rectangle.GetCenter(), rectangle.GetSizeX()));
   g["size_y"] = Number(world.Length(rectangle.GetCenter(), rectangle.GetSizeY()));
   g["angle"] = Number(world.Angle(rectangle.GetCenter(), rectangle.GetRawAngle()));
   return g;
 }
 
-nlohmann::json WedgeGeometry(const ToWorld& world, const EWedge& wedge) {
+nlohmann::ordered_json WedgeGeometry(const ToWorld& world, const EWedge& wedge) {
   EPoint c = wedge.GetCenter();
-  nlohmann::json g = Centre(world, c);
+  nlohmann::ordered_json g = Centre(world, c);
   g["inner_radius"] = Number(world.Length(c, wedge.GetInnerRadius()));
   g["outer_radius"] = Number(world.Length(c, wedge.GetOuterRadius()));
   g["org_angle"] = Number(world.Angle(c, wedge.GetRawAngle()));
@@ -132,15 +133,15 @@ void CollectGauges(EShape& root, std::vector<EShape*>& gauges) {
   }
 }
 
-nlohmann::json GaugeResult(EShape& gauge) {
-  nlohmann::json result;
+nlohmann::ordered_json GaugeResult(EShape& gauge) {
+  nlohmann::ordered_json result;
   const char* name = gauge.GetName();
   result["gauge"] = name != nullptr ? name : "";
   result["type"] = ShapeClassName(gauge.GetType());
   const bool found = gauge.GetFound() != 0;
   result["found"] = found;
   ToWorld world(gauge);
-  nlohmann::json geometry = nullptr;
+  nlohmann::ordered_json geometry = nullptr;
   unsigned validSamples = 0;
   double averageDistance = 0;
   if (auto* point = dynamic_cast<EPointGauge*>(&gauge)) {

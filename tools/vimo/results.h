@@ -30,7 +30,7 @@ void CollectGauges(EShape& root, std::vector<EShape*>& gauges);
 // "x", "y" are the centre. A point gauge has no fit: its valid_samples is the number of
 // transitions found and its average_distance 0. Non-finite values are written as null.
 // Expects the angle unit to be degrees (the library's default, which the tool keeps).
-nlohmann::json GaugeResult(EShape& gauge);
+nlohmann::ordered_json GaugeResult(EShape& gauge);
 
 }  // namespace vimo_cli
 

@@ -109,7 +109,7 @@ TEST_F(StudioServerTest, RefusesForeignRequestsAndBadBodiesWithoutChangingTheTre
 }
 
 TEST_F(StudioServerTest, ConcurrentRequestsAreSerialised) {
-  const int kThreads = 4, kRounds = 8;
+  const int kThreads = 4, kRounds = 5;
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t)
     threads.emplace_back([this, t] {

@@ -43,3 +43,13 @@ if(VIMO_BUILD_TESTS AND GTest_FOUND)
     set_tests_properties(vimo_studio_browser PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
   endif()
 endif()
+
+# The cost of one pointer event in the session, with Google Benchmark.
+if(TARGET benchmark::benchmark_main)
+  add_executable(studio_bench ${PROJECT_SOURCE_DIR}/bench/studio/studio_bench.cpp
+                 ${VIMO_STUDIO_SOURCES} ${CMAKE_CURRENT_SOURCE_DIR}/results.cpp)
+  target_include_directories(studio_bench PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+  target_link_libraries(studio_bench PRIVATE vimo::vimo PkgConfig::CPP_HTTPLIB
+                        nlohmann_json::nlohmann_json benchmark::benchmark_main)
+  target_compile_options(studio_bench PRIVATE ${VIMO_WARNING_FLAGS})
+endif()

@@ -629,16 +629,19 @@ std::string StudioSession::Overlay() {
   };
   if (m_Profiles) draw(m_World, INS_DRAW_SAMPLING_PATH, 1, {255, 200, 0});
   if (m_Nominal) draw(m_World, INS_DRAW_NOMINAL, 1, {40, 140, 255});
-  if (m_Samples && m_MeasuredOnce) {
+  // While a drag runs, the last results are out of date: only the nominal layers are drawn,
+  // which also keeps each answer small.
+  const bool results = m_MeasuredOnce && !m_Dragged;
+  if (m_Samples && results) {
     draw(m_World, INS_DRAW_SKIPPED_SAMPLES, 1, {160, 160, 160});
     draw(m_World, INS_DRAW_FILTERED_SAMPLES, 1, {255, 60, 60});
     draw(m_World, INS_DRAW_VALID_SAMPLES, 1, {0, 220, 0});
   }
-  if (m_Measured && m_MeasuredOnce) draw(m_World, INS_DRAW_ACTUAL, 1, {0, 255, 120});
+  if (m_Measured && results) draw(m_World, INS_DRAW_ACTUAL, 1, {0, 255, 120});
   if (m_Selected) {
     // The selected gauge drawn again on top, in the highlight colour.
     if (m_Nominal || !m_Measured) draw(m_Selected, INS_DRAW_NOMINAL, 0, {255, 140, 0});
-    if (m_Measured && m_MeasuredOnce) draw(m_Selected, INS_DRAW_ACTUAL, 0, {255, 140, 0});
+    if (m_Measured && results) draw(m_Selected, INS_DRAW_ACTUAL, 0, {255, 140, 0});
   }
   EOk();
   return svg.GetDocument();

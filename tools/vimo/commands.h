@@ -11,6 +11,7 @@ void AddUnwarpCommand(CLI::App& app);
 void AddDrawCommand(CLI::App& app);
 void AddDumpCommand(CLI::App& app);
 void AddToolsCommand(CLI::App& app);
+void AddSynthCommand(CLI::App& app);
 void AddStudioCommand(CLI::App& app);
 
 #endif

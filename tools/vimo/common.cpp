@@ -1,6 +1,13 @@
 #include "common.h"
 
+#ifdef _WIN32
+#include <io.h>
+#include <process.h>
+#define getpid _getpid
+#define isatty _isatty
+#else
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <cmath>

@@ -14,7 +14,8 @@
 namespace vimo_cli {
 
 // Thrown by a subcommand to stop with an exit code (exitcodes.h); main prints the message on
-// standard error as one line "vimo: <message>".
+// standard error as one line "vimo: <message>" (nothing for an empty message, when the
+// subcommand has reported already).
 class Failure : public std::runtime_error {
  public:
   Failure(int code, const std::string& message) : std::runtime_error(message), m_Code(code) {}

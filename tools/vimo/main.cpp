@@ -28,6 +28,7 @@ int main(int argc, char** argv) {
   AddDrawCommand(app);
   AddDumpCommand(app);
   AddToolsCommand(app);
+  AddSynthCommand(app);
   AddStudioCommand(app);
 
   try {
@@ -38,7 +39,7 @@ int main(int argc, char** argv) {
     return code == 0 ? kExitOk : kExitUsage;
   } catch (const Failure& failure) {
     std::cout.flush();
-    std::cerr << "vimo: " << failure.what() << "\n";
+    if (*failure.what() != '\0') std::cerr << "vimo: " << failure.what() << "\n";
     return failure.Code();
   } catch (const std::exception& e) {
     std::cout.flush();

@@ -1,4 +1,11 @@
+#ifdef _WIN32
+#include <io.h>
+#include <process.h>
+#define getpid _getpid
+#define isatty _isatty
+#else
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <filesystem>
@@ -63,6 +70,10 @@ class Progress {
     std::cerr << "\r[" << std::string(filled, '#') << std::string(width - filled, ' ') << "] "
               << done << "/" << m_Total << std::flush;
   }
+  // Ends the bar's line, so that a message starts on its own line.
+  void Break() {
+    if (m_Shown) std::cerr << "\n";
+  }
   ~Progress() {
     if (m_Shown) std::cerr << "\r" << std::string(50, ' ') << "\r" << std::flush;
   }
@@ -103,7 +114,8 @@ void Run(const MeasureOptions& o) {
       LoadGreyImage(path, o.depth, image);
     } catch (const Failure& failure) {
       // A bad image does not stop the batch: it is reported and the exit code says so.
-      std::cerr << "\nvimo: " << failure.what() << "\n";
+      progress.Break();
+      std::cerr << "vimo: " << failure.what() << "\n";
       nlohmann::ordered_json line;
       line["image"] = path;
       line["error"] = failure.what();
@@ -129,7 +141,8 @@ void Run(const MeasureOptions& o) {
     }
   }
   progress.Update(images.size());
-  if (exitCode != kExitOk) throw Failure(exitCode, "some images could not be read");
+  // Each unreadable image has had its message already.
+  if (exitCode != kExitOk) throw Failure(exitCode, "");
   if (o.requireFound && !allFound) throw Failure(kExitNotFound, "a gauge was not found");
 }
 

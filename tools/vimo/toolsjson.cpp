@@ -112,7 +112,8 @@ OrderedJson FloatToJson(float f, double factor) {
   for (int precision = 1; precision <= 17; ++precision) {
     std::snprintf(text, sizeof text, "%.*g", precision, value);
     double parsed = std::strtod(text, nullptr);
-    if (static_cast<float>(parsed / factor) == f) return parsed;
+    const float back = static_cast<float>(parsed / factor);
+    if (std::memcmp(&back, &f, 4) == 0) return parsed;  // bit for bit: -0 is not 0
   }
   return value;  // not reached: 17 digits always convert back
 }

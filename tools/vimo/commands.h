@@ -12,5 +12,6 @@ void AddDrawCommand(CLI::App& app);
 void AddDumpCommand(CLI::App& app);
 void AddToolsCommand(CLI::App& app);
 void AddSynthCommand(CLI::App& app);
+void AddStudioCommand(CLI::App& app);
 
 #endif

@@ -29,6 +29,7 @@ int main(int argc, char** argv) {
   AddDumpCommand(app);
   AddToolsCommand(app);
   AddSynthCommand(app);
+  AddStudioCommand(app);
 
   try {
     app.parse(argc, argv);

@@ -168,13 +168,14 @@ TEST(GDIDrawAdapter, EveryOperationMatchesTheImageSurface) {
          d.FillEllipse(4, 26, 14, 9, DefaultColor, DefaultColor);
          d.DrawEllipse(25, 28, 2, 2, BlueColor), d.DrawEllipse(40, 28, 0, 12, RedColor);
        }},
-      {"arcs: quarters, negative, whole, empty", kOnePixel,
+      {"arcs: quarters, negative, whole, nearly whole, empty", kOnePixel,
        [&](DrawAdapter& d) {
          d.DrawArc(4, 4, 36, 36, 0.0, pi / 2, kFill),
              d.DrawArc(4, 4, 36, 36, pi, -pi / 3, RedColor);
          d.DrawArc(30, 6, 28, 16, -2.5, 1.2, BlueColor);
          d.DrawArc(44, 30, 14, 14, 1.0, 7.0, DefaultColor);
          d.DrawArc(10, 30, 12, 12, 0.3, 0.0, RedColor);
+         d.DrawArc(2, 24, 22, 20, 2.0, -6.2831, BlueColor);  // all but a sliver of a turn
        }},
       {"translucent images (alpha in steps of 1/255)", kTwoLevels,
        [&](DrawAdapter& d) {

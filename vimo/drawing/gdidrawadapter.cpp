@@ -195,6 +195,11 @@ void GDIDrawAdapter::DrawArc(int x, int y, int width, int height, double start, 
   radial(from, x0, y0);
   radial(to, x1, y1);
   if (x0 == x1 && y0 == y1) {
+    // The radials meet: within a sliver of a whole turn, the whole ellipse (equal radials).
+    if (std::fabs(amplitude) > kPi) {
+      Arc(m_hContext, x, y, int(right), int(bottom), x0, y0, x0, y0);
+      return;
+    }
     // Too short to have two directions: its end point alone.
     SetPixelV(m_hContext, static_cast<int>(std::lround(cx + width / 2.0 * std::cos(start))),
               static_cast<int>(std::lround(cy + height / 2.0 * std::sin(start))), c);

@@ -54,6 +54,13 @@ int EEdgeGauge<Shape, Geometry>::GetRectangularSamplingArea() const {
 }
 
 template <class Shape, class Geometry>
+void EEdgeGauge<Shape, Geometry>::SetSamplingMode(GGE_SAMPLING_MODE mode) {
+  m_Transitions[0].SetSamplingMode(mode);
+  if (m_Transitions[0].GetSamplingMode() != mode) return;  // refused
+  for (ETransition& t : m_Transitions) t.SetSamplingMode(mode);
+}
+
+template <class Shape, class Geometry>
 void EEdgeGauge<Shape, Geometry>::StoreSamplingStep(float step, const char* trace) {
   if (CheckSamplingStep(step, trace)) m_f32SamplingStep = step;
 }

@@ -142,6 +142,21 @@ TEST(VimoTool, MeasuresDrawsAndDumpsASyntheticDisc) {
   EXPECT_FALSE(lines[0]["found"].get<bool>());
   EXPECT_TRUE(lines[0]["geometry"].is_null());
 
+  // A gauge name or an image path that is not UTF-8 (files and names may hold any bytes) still
+  // gives its JSON line, the odd bytes replaced.
+  std::string odd = CircleTools(160, 121, 84, 10, 1);
+  odd.replace(odd.find(R"("Name": "hole")"), 14, R"("NameBytes": "ff686f6c65")");
+  WriteText(jsonPath, odd);
+  ASSERT_EQ(Vimo({"tools", "import", jsonPath, "-o", tools}).code, 0);
+  const std::string oddImage = ScratchPath("disc\xE9.pgm");
+  std::filesystem::copy_file(image, oddImage, std::filesystem::copy_options::overwrite_existing);
+  r = Vimo({"measure", tools, oddImage, "-q"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  lines = JsonLines(r.out);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0]["gauge"], "\xEF\xBF\xBDhole");
+  EXPECT_TRUE(lines[0]["found"].get<bool>());
+
   const std::string svg = ScratchPath("disc.svg");
   r = Vimo({"draw", tools, image, "-o", svg, "--measure"});
   ASSERT_EQ(r.code, 0) << r.err;

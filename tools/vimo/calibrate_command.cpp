@@ -5,6 +5,7 @@
 #include "commands.h"
 #include "common.h"
 #include "exitcodes.h"
+#include "results.h"
 
 using namespace vimo_cli;
 
@@ -135,7 +136,7 @@ void Run(CalibrateOptions& o) {
       {"sensor_size", {world.GetSensorWidth(), world.GetSensorHeight()}},
       {"field_size", {Finite(world.GetFieldWidth()), Finite(world.GetFieldHeight())}}};
   EOk();
-  std::cout << out.dump(2) << std::endl;
+  std::cout << JsonText(out, 2) << std::endl;
   Note("wrote " + o.output);
 }
 

@@ -119,7 +119,7 @@ void Run(const MeasureOptions& o) {
       nlohmann::ordered_json line;
       line["image"] = path;
       line["error"] = failure.what();
-      std::cout << line.dump() << std::endl;
+      std::cout << JsonText(line) << std::endl;
       exitCode = kExitBadInput;
       continue;
     }
@@ -132,7 +132,7 @@ void Run(const MeasureOptions& o) {
       const nlohmann::ordered_json result = GaugeResult(*gauge);
       for (auto it = result.begin(); it != result.end(); ++it) line[it.key()] = it.value();
       if (!gauge->GetFound()) allFound = false;
-      std::cout << line.dump() << "\n";
+      std::cout << JsonText(line) << "\n";
     }
     std::cout.flush();
     if (!o.overlayDir.empty()) {

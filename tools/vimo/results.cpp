@@ -124,6 +124,10 @@ bool IsGauge(const EShape& shape) {
   }
 }
 
+std::string JsonText(const nlohmann::ordered_json& value, int indent) {
+  return value.dump(indent, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
 void CollectGauges(EShape& root, std::vector<EShape*>& gauges) {
   if (IsGauge(root)) gauges.push_back(&root);
   const unsigned slots = root.GetIndexed() ? root.GetMaxDaughters() : root.GetNumDaughters();

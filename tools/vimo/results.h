@@ -15,6 +15,9 @@ namespace vimo_cli {
 const char* ShapeClassName(unsigned type);
 // Whether the shape is one of the five gauges.
 bool IsGauge(const EShape& shape);
+// The JSON text of a value. Names and paths may hold bytes that are not UTF-8: those are
+// replaced by U+FFFD rather than failing the output.
+std::string JsonText(const nlohmann::ordered_json& value, int indent = -1);
 // Every gauge of the tree under root (root included), depth first in slot order.
 void CollectGauges(EShape& root, std::vector<EShape*>& gauges);
 

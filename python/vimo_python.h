@@ -141,11 +141,26 @@ auto Out(R&& r) {
     return std::forward<R>(r);
 }
 
+// The live shape of a Python object of class C (or a subclass). Reads the holder straight from
+// the instance: pybind11's holder conversion through base classes costs microseconds.
+template <class C>
+C* ShapeSelf(py::handle self) {
+  static PyTypeObject* type = py::detail::get_type_info(typeid(C))->type;
+  if (!PyObject_TypeCheck(self.ptr(), type))
+    throw py::type_error(std::string("expected ") + type->tp_name);
+  auto* instance = reinterpret_cast<py::detail::instance*>(self.ptr());
+  py::detail::value_and_holder holder = instance->get_value_and_holder();
+  if (!holder.holder_constructed()) throw DeletedShape{"the shape has been deleted"};
+  const std::shared_ptr<ShapeLife>& life = holder.holder<ShapeHolder<EShape>>().Life();
+  if (!life || !life->alive) throw DeletedShape{"the shape has been deleted"};
+  return static_cast<C*>(life->shape);
+}
+
 template <class C, class R, class M, class... A>
 auto MakeCall(std::string where, M f) {
   if constexpr (std::is_base_of_v<EShape, C>) {
-    return [where, f](const ShapeHolder<C>& self, typename Arg<A>::type... a) {
-      C* object = self.Live();
+    return [where, f](py::handle self, typename Arg<A>::type... a) {
+      C* object = ShapeSelf<C>(self);
       if (!(Finite(a) && ...)) RaiseInvalid(where, "non-finite value");
       EOk();
       if constexpr (std::is_void_v<R>) {
@@ -212,8 +227,8 @@ struct Self {
 };
 template <class C>
 struct Self<C, std::enable_if_t<std::is_base_of_v<EShape, C>>> {
-  using type = const ShapeHolder<C>&;
-  static C* Get(const ShapeHolder<C>& self) { return self.Live(); }
+  using type = py::handle;
+  static C* Get(py::handle self) { return ShapeSelf<C>(self); }
 };
 
 // The shape a holder names, or the deletion error.

@@ -11,6 +11,7 @@
 #include "vimo/core/codedimage.h"
 #include "vimo/core/core.h"
 #include "vimo/drawing/drawadapter.h"
+#include "vimo/drawing/gdidrawadapter.h"
 #include "vimo/drawing/imagedrawadapter.h"
 #include "vimo/drawing/svgdrawadapter.h"
 #include "vimo/gauges/circlegauge.h"

@@ -69,7 +69,7 @@ TEST_F(ShapeDrawing, PointShapeCrossHandleAndLabel) {
   p.SetVisible(0, 0);
   p.Draw(&rec, INS_DRAW_NOMINAL, 0);
   EXPECT_TRUE(rec.calls.empty());
-  p.Draw(nullptr, INS_DRAW_NOMINAL, 1);
+  p.Draw(static_cast<Quarnel::DrawAdapter*>(nullptr), INS_DRAW_NOMINAL, 1);
 }
 
 TEST_F(ShapeDrawing, LineShapeIsTwoHalvesThroughRawWorld) {

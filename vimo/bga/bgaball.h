@@ -124,6 +124,7 @@ class VIMO_EXPORT EBGABall : public ECircleShape, public EBGAFigureStatistics {
 
   EShape* CreateShapeClone(int recursive) const override;
   INS_SHAPE_TYPES GetType() const override { return INS_SHAPE_TYPE_BGA_BALL; }
+  using EShape::Draw;  // keeps the device-context form (Windows) in view
   // Mode 0: the nominal outline; mode 1: the verdict drawn from the diagnostics bits; mode 2:
   // the tolerance band.
   void Draw(Quarnel::DrawAdapter* adapter, INS_DRAWING_MODES mode, int daughters) override;

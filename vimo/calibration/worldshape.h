@@ -29,6 +29,7 @@ class VIMO_EXPORT EWorldShape : public EWorld, public EShape {
   INS_SHAPE_TYPES GetType() const override { return INS_SHAPE_TYPE_WORLD_SHAPE; }
   EFrame* CastToFrame() override { return static_cast<EWorld*>(this); }
   void Rescale(float factor, int daughters) override;
+  using EShape::Draw;  // keeps the device-context form (Windows) in view
   void Draw(Quarnel::DrawAdapter* adapter, INS_DRAWING_MODES mode, int daughters) override;
   int HitTest(int daughters) override;
   void Drag(int x, int y) override;
@@ -60,6 +61,36 @@ class VIMO_EXPORT EWorldShape : public EWorld, public EShape {
   void DragLandmark(int x, int y);
   void DrawCrossGrid(Quarnel::DrawAdapter* adapter, float xMin, float xMax, float yMin, float yMax,
                      unsigned nx, unsigned ny);
+#ifdef _WIN32
+  // The same drawings on a device context, through a GDIDrawAdapter.
+  void DrawLandmarks(HDC context) {
+    Quarnel::GDIDrawAdapter adapter(context);
+    DrawLandmarks(&adapter);
+  }
+  void DrawGrid(HDC context) {
+    Quarnel::GDIDrawAdapter adapter(context);
+    DrawGrid(&adapter);
+  }
+  void DrawCrossGrid(HDC context, float xMin, float xMax, float yMin, float yMax, unsigned nx,
+                     unsigned ny) {
+    Quarnel::GDIDrawAdapter adapter(context);
+    DrawCrossGrid(&adapter, xMin, xMax, yMin, yMax, nx, ny);
+  }
+  void HalveSegment(HDC context, EPoint a, int ax, int ay, EPoint b, int bx, int by) {
+    Quarnel::GDIDrawAdapter adapter(context);
+    HalveSegment(&adapter, a, ax, ay, b, bx, by);
+  }
+  void HalveArc(HDC context, EPoint center, float radius, float angle0, int x0, int y0,
+                float angle1, int x1, int y1) {
+    Quarnel::GDIDrawAdapter adapter(context);
+    HalveArc(&adapter, center, radius, angle0, x0, y0, angle1, x1, y1);
+  }
+  void HalveCircle(HDC context, EPoint center, float radius, float angle0, int x0, int y0,
+                   float angle1, int x1, int y1) {
+    Quarnel::GDIDrawAdapter adapter(context);
+    HalveCircle(&adapter, center, radius, angle0, x0, y0, angle1, x1, y1);
+  }
+#endif
 
   // Curve-following drawing in world coordinates: a straight segment from a to b, and arcs of
   // a circle between two angles (radians), whose end points show at the given display pixels.

@@ -88,6 +88,7 @@ class VIMO_EXPORT ECircleGauge : public ECircleShape, public ETransition, public
   // The measured circle while found, so that daughters follow it; the nominal one otherwise.
   EFrame* CastToFrame() override;
   void Rescale(float factor, int daughters) override;
+  using EShape::Draw;  // keeps the device-context form (Windows) in view
   void Draw(Quarnel::DrawAdapter* adapter, INS_DRAWING_MODES mode, int daughters) override;
   int HitTest(int daughters) override;
   void Drag(int x, int y) override;

@@ -32,6 +32,7 @@ class VIMO_EXPORT EEdgeGauge : public Shape, public EGauge {
   // measured outline with its label (the nominal one while not found), 3 every profile, 4 the
   // profiles of the selected sample where the gauge has one, 5, 6 and 8 the skipped, valid and
   // filtered-out samples.
+  using Shape::Draw;  // keeps the device-context form (Windows) in view
   void Draw(Quarnel::DrawAdapter* adapter, INS_DRAWING_MODES mode, int daughters) override;
   // The shape's handles, then two tolerance handles (0xC to 0x13, a pair per edge in the
   // gauge's handle order) on either side of each edge that offers them, then the daughters.

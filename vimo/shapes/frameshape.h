@@ -37,11 +37,19 @@ class VIMO_EXPORT EFrameShape : public EFrame, public EShape {
   // Diagonal crosses at a grid of points of the frame's local coordinates.
   void DrawCrossGrid(Quarnel::DrawAdapter* adapter, float xMin, float xMax, float yMin, float yMax,
                      unsigned nx, unsigned ny);
+#ifdef _WIN32
+  void DrawCrossGrid(HDC context, float xMin, float xMax, float yMin, float yMax, unsigned nx,
+                     unsigned ny) {
+    Quarnel::GDIDrawAdapter adapter(context);
+    DrawCrossGrid(&adapter, xMin, xMax, yMin, yMax, nx, ny);
+  }
+#endif
 
   EShape* CreateShapeClone(int recursive) const override;
   INS_SHAPE_TYPES GetType() const override { return INS_SHAPE_TYPE_FRAME_SHAPE; }
   EFrame* CastToFrame() override { return this; }
   void Rescale(float factor, int daughters) override;
+  using EShape::Draw;  // keeps the device-context form (Windows) in view
   void Draw(Quarnel::DrawAdapter* adapter, INS_DRAWING_MODES mode, int daughters) override;
   int HitTest(int daughters) override;
   void Drag(int x, int y) override;

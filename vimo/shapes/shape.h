@@ -9,6 +9,7 @@
 #include "vimo/core/core.h"
 #include "vimo/core/vimo_export.h"
 #include "vimo/drawing/drawadapter.h"
+#include "vimo/drawing/gdidrawadapter.h"
 #include "vimo/geometry/circle.h"
 #include "vimo/geometry/frame.h"
 #include "vimo/geometry/line.h"
@@ -111,6 +112,10 @@ class VIMO_EXPORT EShape {
   virtual EFrame* CastToFrame() = 0;
   virtual void Rescale(float factor, int daughters) = 0;
   virtual void Draw(Quarnel::DrawAdapter* adapter, INS_DRAWING_MODES mode, int daughters) = 0;
+#ifdef _WIN32
+  // Draws through a GDIDrawAdapter on the device context; a null context sets 32767.
+  virtual void Draw(HDC context, INS_DRAWING_MODES mode, int daughters);
+#endif
   virtual int HitTest(int daughters) = 0;
   virtual void Drag(int x, int y) = 0;
   virtual void Closest() = 0;

@@ -320,6 +320,18 @@ void EShape::Draw(Quarnel::DrawAdapter* adapter, INS_DRAWING_MODES mode, int dau
     if (m_ppDaughter[i] != nullptr) m_ppDaughter[i]->Draw(adapter, mode, 1);
 }
 
+#ifdef _WIN32
+void EShape::Draw(HDC context, INS_DRAWING_MODES mode, int daughters) {
+  if (context == nullptr) {
+    ESetError(E_ERROR_INVALID_PARAMETER);
+    ETraceError("EShape::Draw");
+    return;
+  }
+  Quarnel::GDIDrawAdapter adapter(context);
+  Draw(&adapter, mode, daughters);
+}
+#endif
+
 void EShape::Process(EROI<EBW8>* roi, int daughters) {
   if (!daughters) return;
   unsigned count = GetSlotCount();

@@ -61,6 +61,7 @@ class VIMO_EXPORT EWedgeShape : public EWedge, public EShape {
   INS_SHAPE_TYPES GetType() const override { return INS_SHAPE_TYPE_WEDGE_SHAPE; }
   EFrame* CastToFrame() override { return this; }
   void Rescale(float factor, int daughters) override;
+  using EShape::Draw;  // keeps the device-context form (Windows) in view
   void Draw(Quarnel::DrawAdapter* adapter, INS_DRAWING_MODES mode, int daughters) override;
   int HitTest(int daughters) override;
   void Drag(int x, int y) override;

@@ -219,3 +219,24 @@ TEST(InterpolatedSampling, GaugesForwardTheModeAndKeepItInFiles) {
   EXPECT_FALSE(lost.GetFound());
   EOk();
 }
+
+// A rectangle edge whose band is light enough for grey-level sums but too heavy for the finer
+// interpolated ones is refused before sampling: its profiles would otherwise all analyse the
+// previous profile again and give one stale point each.
+TEST(InterpolatedSampling, EdgeGaugesRefuseABandTooHeavyForTheFinerSums) {
+  EOk();
+  std::mt19937 rng(5);
+  EImage<EBW8> square = gauge_test::RenderImage(
+      100, 100, [](double x, double y) { return x > 30 && x < 70 && y > 30 && y < 70; }, 40, 200,
+      1.0, 0.0, rng);
+  ERectangleGauge g;
+  g.Set(EPoint(50.3f, 49.6f), 40, 40, 0);
+  g.SetSamplingMode(GGE_SAMPLING_INTERPOLATED);
+  g.Measure(&square);
+  ASSERT_TRUE(g.GetFound());
+  g.GetTransitionx().SetThickness(unsigned(vimo_profile::kMaxSampleWeight / 16 + 1));
+  g.Measure(&square);
+  EXPECT_EQ(EGetError(), E_ERROR_INVALID_PARAMETER);
+  EXPECT_FALSE(g.GetFound());
+  EOk();
+}

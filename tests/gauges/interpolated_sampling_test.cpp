@@ -240,3 +240,17 @@ TEST(InterpolatedSampling, EdgeGaugesRefuseABandTooHeavyForTheFinerSums) {
   EXPECT_FALSE(g.GetFound());
   EOk();
 }
+
+// A tall narrow image (a line-scan strip): rows beyond 2^21 are read where they are.
+TEST(InterpolatedSampling, TallImagesReadTheirOwnRows) {
+  EOk();
+  const int h = (1 << 21) + 64;
+  EImage<EBW8> strip(4, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < 4; ++x) strip.SetPixel(y < (1 << 21) ? 0 : 200, x, y);
+  Probe t;
+  t.SetSamplingMode(GGE_SAMPLING_INTERPOLATED);
+  t.MeasureInterpolated(&strip, 1.25, (1 << 21) + 8.5, 1.25, (1 << 21) + 40.5);
+  ASSERT_EQ(t.GetProfile().GetNumElements(), 33u);
+  for (unsigned i = 0; i < 33; ++i) ASSERT_EQ(t.GetProfile()[i], 16u * 200u) << i;
+}

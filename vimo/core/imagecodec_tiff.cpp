@@ -21,16 +21,20 @@ namespace {
 // call failed.
 int IgnoreTiffMessage(TIFF*, void*, const char*, const char*, va_list) { return 1; }
 
-// Opens with quiet messages and a bound on any single allocation of libtiff's: the largest
-// decoded image the pixel limit lets through.
+// Opens with quiet messages. A file read also bounds any single allocation of libtiff's: the
+// largest decoded image the pixel limit lets through, but never less than libtiff's own small
+// buffers need, so that a low limit still reads the small files it admits. Writing is not bound.
 TIFF* OpenTiff(const char* path, const char* mode) {
   TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
   if (options == nullptr) return nullptr;
   TIFFOpenOptionsSetErrorHandlerExtR(options, IgnoreTiffMessage, nullptr);
   TIFFOpenOptionsSetWarningHandlerExtR(options, IgnoreTiffMessage, nullptr);
-  const int64_t limit = EGetImageFilePixelLimit();
-  const int64_t maxBytes = limit > INT64_MAX / 8 ? INT64_MAX : limit * 8;
-  TIFFOpenOptionsSetMaxSingleMemAlloc(options, static_cast<tmsize_t>(maxBytes));
+  if (mode[0] == 'r') {
+    const int64_t limit = EGetImageFilePixelLimit();
+    const int64_t maxBytes =
+        limit > INT64_MAX / 8 ? INT64_MAX : std::max<int64_t>(limit * 8, 1 << 20);
+    TIFFOpenOptionsSetMaxSingleMemAlloc(options, static_cast<tmsize_t>(maxBytes));
+  }
   TIFF* tiff = TIFFOpenExt(path, mode, options);
   TIFFOpenOptionsFree(options);
   return tiff;

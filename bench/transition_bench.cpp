@@ -1,6 +1,8 @@
 // ETransition::Measure on slanted profiles across a blurred, noisy edge: profiles of 21 and 201
-// samples, thickness 1 and 5, smoothing 1 and 5, axis and rectangular band samplers. The
-// time_per_pixel counter is the time per image pixel read (samples x thickness).
+// samples, thickness 1 and 5, smoothing 1 and 5, axis and rectangular band samplers, and the
+// interpolated sampler on the same segments moved by a fraction of a pixel. The time_per_pixel
+// counter is the time per sample point read (samples x thickness): one pixel for the pixel walk,
+// one bilinear interpolation of four for the interpolated sampler.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -14,6 +16,7 @@ namespace {
 class BenchTransition : public ETransition {
  public:
   using ETransition::Measure;
+  using ETransition::MeasureInterpolated;
   using ETransition::SetTransitionRectangularSamplingArea;
 };
 
@@ -59,6 +62,29 @@ void BM_Measure(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * int64_t(samples));
 }
 
+// The segments of BM_Measure, 0.3 px to the right and 0.6 px down, sampled with interpolation.
+void BM_MeasureInterpolated(benchmark::State& state) {
+  const int samples = static_cast<int>(state.range(0));
+  const unsigned thickness = static_cast<unsigned>(state.range(1));
+  const unsigned smoothing = static_cast<unsigned>(state.range(2));
+  EImage<EBW8>& image = Picture();
+  BenchTransition t;
+  t.SetThickness(thickness);
+  t.SetSmoothing(smoothing);
+  const int n = samples - 1;
+  int row = 100;
+  for (auto _ : state) {
+    t.MeasureInterpolated(&image, 512.3 - n / 2, row + 0.6, 512.3 + n / 2, row + 0.6 + n / 3);
+    benchmark::DoNotOptimize(t.GetValid());
+    row = row < 800 ? row + 1 : 100;
+  }
+  if (!t.GetValid()) state.SkipWithError("the edge was not found");
+  const double pixels = double(t.GetProfile().GetNumElements()) * thickness;
+  state.counters["time_per_pixel"] = benchmark::Counter(
+      pixels, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+  state.SetItemsProcessed(state.iterations() * int64_t(t.GetProfile().GetNumElements()));
+}
+
 // The same profile over and over: the image lines stay in the cache, which isolates the
 // arithmetic from the memory latency of fresh image lines.
 void BM_MeasureCached(benchmark::State& state) {
@@ -81,3 +107,6 @@ BENCHMARK(BM_MeasureCached)->ArgName("samples")->Arg(21)->Arg(201);
 BENCHMARK(BM_Measure)
     ->ArgNames({"samples", "thickness", "smoothing", "rectangular"})
     ->ArgsProduct({{21, 201}, {1, 5}, {1, 5}, {0, 1}});
+BENCHMARK(BM_MeasureInterpolated)
+    ->ArgNames({"samples", "thickness", "smoothing"})
+    ->ArgsProduct({{21, 201}, {1, 5}, {1, 5}});

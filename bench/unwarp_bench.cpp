@@ -1,17 +1,22 @@
 // Unwarping speed on a 1024 x 1024 image with a distorted calibration: direct and table-driven
-// forms, nearest and bilinear, grey and colour, in Mpixel/s. With OpenCV present, cv::remap on
-// one thread with fixed-point maps built from the same tables runs beside them.
+// forms, nearest and bilinear, grey and colour, in Mpixel/s, on the fastest kernel path of the
+// processor and, for comparison, on the SSE2 path every x86-64 processor has. With OpenCV
+// present, cv::remap on one thread with fixed-point maps built from the same tables runs beside
+// them, and OpenCV's building of such maps for a comparable lens model beside SetupUnwarp.
 #include <benchmark/benchmark.h>
 
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <random>
 #include <vector>
 
+#include "vimo/calibration/unwarp_kernels.h"
 #include "vimo/calibration/world.h"
 #include "vimo/core/core.h"
 
 #ifdef VIMO_HAVE_OPENCV
+#include <opencv2/calib3d.hpp>
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 #endif
@@ -60,6 +65,17 @@ Scene& GetScene() {
   return scene;
 }
 
+// Runs a benchmark on the kernel path given as its argument (the fastest one the processor has
+// when the argument is above it) and restores the fastest path afterwards.
+struct Path {
+  explicit Path(benchmark::State& state) {
+    using namespace vimo_unwarp;
+    Isa used = UseIsa(static_cast<Isa>(state.range(0)));
+    state.SetLabel(used == kIsaAvx2 ? "avx2" : used == kIsaSse2 ? "sse2" : "scalar");
+  }
+  ~Path() { vimo_unwarp::UseIsa(vimo_unwarp::SupportedIsa()); }
+};
+
 void CountPixels(benchmark::State& state) {
   state.counters["Mpixel/s"] = benchmark::Counter(double(kSize) * kSize / 1e6,
                                                   benchmark::Counter::kIsIterationInvariantRate);
@@ -67,6 +83,7 @@ void CountPixels(benchmark::State& state) {
 
 template <class T, int Interpolate>
 void BM_UnwarpDirect(benchmark::State& state) {
+  Path path(state);
   Scene& scene = GetScene();
   EImage<T> dst(kSize, kSize);
   for (auto _ : state) {
@@ -78,6 +95,7 @@ void BM_UnwarpDirect(benchmark::State& state) {
 
 template <class T, int Interpolate>
 void BM_SetupUnwarp(benchmark::State& state) {
+  Path path(state);
   Scene& scene = GetScene();
   EImage<ESubPixel64> table(kSize, kSize);
   for (auto _ : state) {
@@ -89,6 +107,7 @@ void BM_SetupUnwarp(benchmark::State& state) {
 
 template <class T, int Interpolate>
 void BM_UnwarpTable(benchmark::State& state) {
+  Path path(state);
   Scene& scene = GetScene();
   EImage<T> dst(kSize, kSize);
   T* tag = nullptr;
@@ -99,16 +118,46 @@ void BM_UnwarpTable(benchmark::State& state) {
   CountPixels(state);
 }
 
-BENCHMARK_TEMPLATE(BM_UnwarpDirect, EBW8, 0)->Name("UnwarpDirect/BW8/nearest");
-BENCHMARK_TEMPLATE(BM_UnwarpDirect, EBW8, 1)->Name("UnwarpDirect/BW8/bilinear");
-BENCHMARK_TEMPLATE(BM_UnwarpDirect, EC24, 0)->Name("UnwarpDirect/C24/nearest");
-BENCHMARK_TEMPLATE(BM_UnwarpDirect, EC24, 1)->Name("UnwarpDirect/C24/bilinear");
-BENCHMARK_TEMPLATE(BM_SetupUnwarp, EBW8, 0)->Name("SetupUnwarp/BW8/nearest");
-BENCHMARK_TEMPLATE(BM_SetupUnwarp, EBW8, 1)->Name("SetupUnwarp/BW8/bilinear");
-BENCHMARK_TEMPLATE(BM_UnwarpTable, EBW8, 0)->Name("UnwarpTable/BW8/nearest");
-BENCHMARK_TEMPLATE(BM_UnwarpTable, EBW8, 1)->Name("UnwarpTable/BW8/bilinear");
-BENCHMARK_TEMPLATE(BM_UnwarpTable, EC24, 0)->Name("UnwarpTable/C24/nearest");
-BENCHMARK_TEMPLATE(BM_UnwarpTable, EC24, 1)->Name("UnwarpTable/C24/bilinear");
+BENCHMARK_TEMPLATE(BM_UnwarpDirect, EBW8, 0)
+    ->Name("UnwarpDirect/BW8/nearest")
+    ->Arg(vimo_unwarp::kIsaSse2)
+    ->Arg(vimo_unwarp::kIsaAvx2);
+BENCHMARK_TEMPLATE(BM_UnwarpDirect, EBW8, 1)
+    ->Name("UnwarpDirect/BW8/bilinear")
+    ->Arg(vimo_unwarp::kIsaSse2)
+    ->Arg(vimo_unwarp::kIsaAvx2);
+BENCHMARK_TEMPLATE(BM_UnwarpDirect, EC24, 0)
+    ->Name("UnwarpDirect/C24/nearest")
+    ->Arg(vimo_unwarp::kIsaSse2)
+    ->Arg(vimo_unwarp::kIsaAvx2);
+BENCHMARK_TEMPLATE(BM_UnwarpDirect, EC24, 1)
+    ->Name("UnwarpDirect/C24/bilinear")
+    ->Arg(vimo_unwarp::kIsaSse2)
+    ->Arg(vimo_unwarp::kIsaAvx2);
+BENCHMARK_TEMPLATE(BM_SetupUnwarp, EBW8, 0)
+    ->Name("SetupUnwarp/BW8/nearest")
+    ->Arg(vimo_unwarp::kIsaSse2)
+    ->Arg(vimo_unwarp::kIsaAvx2);
+BENCHMARK_TEMPLATE(BM_SetupUnwarp, EBW8, 1)
+    ->Name("SetupUnwarp/BW8/bilinear")
+    ->Arg(vimo_unwarp::kIsaSse2)
+    ->Arg(vimo_unwarp::kIsaAvx2);
+BENCHMARK_TEMPLATE(BM_UnwarpTable, EBW8, 0)
+    ->Name("UnwarpTable/BW8/nearest")
+    ->Arg(vimo_unwarp::kIsaSse2)
+    ->Arg(vimo_unwarp::kIsaAvx2);
+BENCHMARK_TEMPLATE(BM_UnwarpTable, EBW8, 1)
+    ->Name("UnwarpTable/BW8/bilinear")
+    ->Arg(vimo_unwarp::kIsaSse2)
+    ->Arg(vimo_unwarp::kIsaAvx2);
+BENCHMARK_TEMPLATE(BM_UnwarpTable, EC24, 0)
+    ->Name("UnwarpTable/C24/nearest")
+    ->Arg(vimo_unwarp::kIsaSse2)
+    ->Arg(vimo_unwarp::kIsaAvx2);
+BENCHMARK_TEMPLATE(BM_UnwarpTable, EC24, 1)
+    ->Name("UnwarpTable/C24/bilinear")
+    ->Arg(vimo_unwarp::kIsaSse2)
+    ->Arg(vimo_unwarp::kIsaAvx2);
 
 #ifdef VIMO_HAVE_OPENCV
 // The sample positions of a table as OpenCV maps: nearest entries name a pixel; a bilinear
@@ -155,6 +204,29 @@ void BM_CvRemap(benchmark::State& state) {
   }
   CountPixels(state);
 }
+
+// OpenCV's map building for a lens model like the scene's (a rotation and one radial
+// coefficient): initUndistortRectifyMap to float maps, then convertMaps to the fixed-point maps
+// remap takes, as SetupUnwarp builds a table.
+void BM_CvBuildMaps(benchmark::State& state) {
+  cv::setNumThreads(1);
+  const double f = 1.024, c = kSize / 2.0;
+  cv::Mat camera = (cv::Mat_<double>(3, 3) << f, 0, c, 0, f, c, 0, 0, 1);
+  cv::Mat newCamera = (cv::Mat_<double>(3, 3) << f, 0, c, 0, f, c, 0, 0, 1);
+  cv::Mat distortion = (cv::Mat_<double>(1, 5) << 0.05, 0, 0, 0, 0);
+  const double a = 2.0 * 3.14159265358979 / 180;
+  cv::Mat rotation = (cv::Mat_<double>(3, 3) << std::cos(a), -std::sin(a), 0, std::sin(a),
+                      std::cos(a), 0, 0, 0, 1);
+  cv::Mat mapX, mapY, map1, map2;
+  for (auto _ : state) {
+    cv::initUndistortRectifyMap(camera, distortion, rotation, newCamera, cv::Size(kSize, kSize),
+                                CV_32FC1, mapX, mapY);
+    cv::convertMaps(mapX, mapY, map1, map2, CV_16SC2, false);
+    benchmark::ClobberMemory();
+  }
+  CountPixels(state);
+}
+BENCHMARK(BM_CvBuildMaps)->Name("CvBuildMaps1Thread");
 
 BENCHMARK_TEMPLATE(BM_CvRemap, EBW8, 0)->Name("CvRemap1Thread/BW8/nearest");
 BENCHMARK_TEMPLATE(BM_CvRemap, EBW8, 1)->Name("CvRemap1Thread/BW8/bilinear");

@@ -5,6 +5,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "test_support.h"
 #include "unwarp_reference.h"
@@ -96,6 +97,19 @@ void ExpectAllFormsMatchReference(const Mapping& m, EROI<T>* src, int interpolat
   EXPECT_EQ(mismatches, 0);
 }
 
+// Every kernel path this processor runs, slowest first; each test below runs them all, so that
+// each is checked against the same reference. The scope restores the fastest path.
+std::vector<vimo_unwarp::Isa> Paths() {
+  std::vector<vimo_unwarp::Isa> paths;
+  for (int isa = vimo_unwarp::kIsaScalar; isa <= vimo_unwarp::SupportedIsa(); ++isa)
+    paths.push_back(static_cast<vimo_unwarp::Isa>(isa));
+  return paths;
+}
+struct PathScope {
+  explicit PathScope(vimo_unwarp::Isa isa) { EXPECT_EQ(vimo_unwarp::UseIsa(isa), isa); }
+  ~PathScope() { vimo_unwarp::UseIsa(vimo_unwarp::SupportedIsa()); }
+};
+
 // A source that is a window of a larger image, so that its row pitch exceeds its width.
 template <class T>
 struct WindowedSource {
@@ -127,8 +141,12 @@ TYPED_TEST(UnwarpForms, DirectAndTableAgreeWithReferenceForSeveralWorlds) {
       vimo_unwarp::MakeMapping(AffineMap, &anisotropic, 0.0f, 0.0f, 0.9f, -1.3f),
       vimo_unwarp::MakeMapping(RadialMap, &barrel, 30.0f, 21.0f, 1.0f, 1.0f),
       vimo_unwarp::MakeMapping(RadialMap, &pincushion, 30.0f, 21.0f, 0.8f, 0.5f), Raw(&kIdentity)};
-  for (const Mapping& m : mappings)
-    for (int interpolate : {0, 1}) ExpectAllFormsMatchReference(m, &src.region, interpolate);
+  for (vimo_unwarp::Isa isa : Paths()) {
+    SCOPED_TRACE(isa);
+    PathScope path(isa);
+    for (const Mapping& m : mappings)
+      for (int interpolate : {0, 1}) ExpectAllFormsMatchReference(m, &src.region, interpolate);
+  }
 }
 
 TEST(UnwarpEntries, OffsetsAndFractionsUseTheSourcePitch) {
@@ -193,6 +211,30 @@ TEST(UnwarpEntries, BordersOfTheUsableArea) {
     EXPECT_EQ(nearest(3.0f, v), none);
     EXPECT_EQ(bilinear(v, 3.0f), none);
     EXPECT_EQ(bilinear(3.0f, v), none);
+  }
+  // Whole rows of these positions give, on every path, the entries of the point rule.
+  std::vector<float> X, Y;
+  for (const Case& c : cases) X.push_back(c.X), Y.push_back(c.Y);
+  for (float v : bad) X.insert(X.end(), {v, 3.0f}), Y.insert(Y.end(), {3.0f, v});
+  // A source wider than 65536 pixels takes the double-precision vector path: the same there.
+  vimo_unwarp::SourceLayout wide = s;
+  wide.width = 70001;
+  wide.pitch = 70003;
+  for (float x : {69999.49f, 69999.5f, 69999.0f, 69999.99f, 70000.49f, 70000.5f, 123.5f})
+    X.insert(X.end(), {x, x, x - 1000.0f}), Y.insert(Y.end(), {3.5f, 8.5f, 7.99f});
+  for (vimo_unwarp::Isa isa : Paths()) {
+    PathScope path(isa);
+    for (const vimo_unwarp::SourceLayout& layout : {s, wide})
+      for (int interpolate : {0, 1}) {
+        std::vector<ESubPixel64> entries(X.size());
+        vimo_unwarp::ComputeEntries(X.data(), Y.data(), static_cast<int>(X.size()), layout,
+                                    interpolate, entries.data());
+        for (size_t k = 0; k < X.size(); ++k) {
+          ESubPixel64 e = interpolate ? vimo_unwarp::BilinearEntry(X[k], Y[k], layout)
+                                      : vimo_unwarp::NearestEntry(X[k], Y[k], layout);
+          EXPECT_EQ(entries[k].Raw, e.Raw) << isa << " " << interpolate << " " << k;
+        }
+      }
   }
 }
 
@@ -265,7 +307,7 @@ TYPED_TEST(UnwarpForms, DestinationOverlappingTheSourceIsComputedFromTheOriginal
 TYPED_TEST(UnwarpForms, CorruptedTableNeverReadsOutsideTheSource) {
   // The source is a window; everything around it in the image is 0xAB, so any value read from
   // outside the window's rows would show.
-  const int W = 13, H = 9;
+  const int W = 37, H = 9;  // wide enough for every vector loop
   EImage<TypeParam> image(W + 6, H + 6), dst(W, H);
   for (int y = 0; y < H + 6; ++y)
     for (int x = 0; x < W + 6; ++x) {
@@ -288,16 +330,26 @@ TYPED_TEST(UnwarpForms, CorruptedTableNeverReadsOutsideTheSource) {
       table.SetPixel(e, i, j);
     }
   for (int interpolate : {0, 1}) {
-    EOk();
-    vimo_unwarp::Unwarp(&table, &src, &dst, interpolate, "t");
-    EXPECT_EQ(EGetError(), E_OK);
-    for (int j = 0; j < H; ++j)
-      for (int i = 0; i < W; ++i) {
-        int32_t offset = table.GetPixel(i, j).SubPixel.Offset;
-        if (offset < 0) {
-          EXPECT_TRUE(dst.GetPixel(i, j) == TypeParam{});
+    // The scalar path clamps and blends by the plain rules; every other path must match it.
+    EImage<TypeParam> scalar(W, H);
+    {
+      PathScope path(vimo_unwarp::kIsaScalar);
+      vimo_unwarp::Unwarp(&table, &src, &scalar, interpolate, "t");
+    }
+    for (vimo_unwarp::Isa isa : Paths()) {
+      PathScope path(isa);
+      EOk();
+      vimo_unwarp::Unwarp(&table, &src, &dst, interpolate, "t");
+      EXPECT_EQ(EGetError(), E_OK);
+      EXPECT_TRUE(unwarp_reference::SameImage(dst, scalar)) << isa << " " << interpolate;
+      for (int j = 0; j < H; ++j)
+        for (int i = 0; i < W; ++i) {
+          int32_t offset = table.GetPixel(i, j).SubPixel.Offset;
+          if (offset < 0) {
+            EXPECT_TRUE(dst.GetPixel(i, j) == TypeParam{});
+          }
         }
-      }
+    }
   }
   // An offset past the end clamps to the last usable pixel.
   ESubPixel64 far;
@@ -357,9 +409,9 @@ TYPED_TEST(UnwarpForms, RegionChecksReportAndWriteNothing) {
 }
 
 TYPED_TEST(UnwarpForms, ReadsAtTheVeryEndOfAnUnpaddedImageStayInside) {
-  // Rows of 12 bytes carry no padding, so the last pixel is the last byte of the image: any
+  // Rows carry no padding, so the last pixel is the last byte of the image: any
   // read past it is a read past the allocation (reported by the address sanitizer).
-  const int W = sizeof(TypeParam) == 1 ? 12 : 4, H = 5;
+  const int W = sizeof(TypeParam) == 1 ? 36 : 20, H = 5;
   EImage<TypeParam> src(W, H), dst(W, H);
   ASSERT_EQ(src.GetRowPitch(), W * static_cast<int>(sizeof(TypeParam)));
   Fill(&src, 8);
@@ -373,13 +425,16 @@ TYPED_TEST(UnwarpForms, ReadsAtTheVeryEndOfAnUnpaddedImageStayInside) {
       e.SubPixel.FractionY = 0xFFFF;
       table.SetPixel(e, i, j);
     }
-  vimo_unwarp::Unwarp(&table, &src, &dst, 0, "t");
-  EXPECT_TRUE(dst.GetPixel(1, 0) == src.GetPixel(W - 1, H - 1));
-  vimo_unwarp::Unwarp(&table, &src, &dst, 1, "t");
-  // A legitimate table reaching the bottom-right corner.
-  const Affine toCorner = {1, 0, 0, 1, W - 1.5f, H - 1.5f};
-  for (int interpolate : {0, 1})
-    ExpectAllFormsMatchReference(vimo_unwarp::MakeMapping(AffineMap, &toCorner, 0, 0, 1, 1), &src,
-                                 interpolate);
-  EXPECT_EQ(EGetError(), E_OK);
+  for (vimo_unwarp::Isa isa : Paths()) {
+    PathScope path(isa);
+    vimo_unwarp::Unwarp(&table, &src, &dst, 0, "t");
+    EXPECT_TRUE(dst.GetPixel(1, 0) == src.GetPixel(W - 1, H - 1));
+    vimo_unwarp::Unwarp(&table, &src, &dst, 1, "t");
+    // A legitimate table reaching the bottom-right corner.
+    const Affine toCorner = {1, 0, 0, 1, W - 1.5f, H - 1.5f};
+    for (int interpolate : {0, 1})
+      ExpectAllFormsMatchReference(vimo_unwarp::MakeMapping(AffineMap, &toCorner, 0, 0, 1, 1), &src,
+                                   interpolate);
+    EXPECT_EQ(EGetError(), E_OK);
+  }
 }

@@ -141,7 +141,7 @@ TEST(TransitionRecord, VersionRules) {
   EXPECT_EQ(t.GetTransitionIndex(), 2u);
   // A newer record version: 12010, nothing else read.
   std::vector<uint8_t> newer = ConfiguredBytes(4);
-  newer[0] = 3;
+  newer[0] = 4;
   Probe u;
   Read(u, newer, 4);
   EXPECT_EQ(EGetError(), E_ERROR_GAUGE_VERSION_TOO_NEW);
@@ -193,6 +193,41 @@ TEST(TransitionRecord, TruncatedCorruptedAndUnwritableRecords) {
   std::remove(path.c_str());
   EOk();
   t.Serialize(nullptr, 0, 4);
+  EXPECT_EQ(EGetError(), E_ERROR_READ_FAILED);
+  EOk();
+}
+
+// An interpolated transition writes record version 3, the mode after the two fields of version
+// 2; a reader of version 2 refuses it with 12010, a version-2 record reads as the pixel walk, a
+// stored mode outside the table is refused with 32767; containers below 4 cannot carry it.
+TEST(TransitionRecord, InterpolatedModeWritesTheNextVersion) {
+  EOk();
+  std::vector<uint8_t> three = ConfiguredBytes(4);
+  three[0] = 3;
+  three.insert(three.begin() + 9, {1, 0, 0, 0});
+  Probe t = Configured();
+  t.SetSamplingMode(GGE_SAMPLING_INTERPOLATED);
+  EXPECT_EQ(Write(t, 4), three);
+  EXPECT_EQ(Write(t, 3), ConfiguredBytes(3));
+  Probe r;
+  Read(r, three, 4);
+  EXPECT_EQ(EGetError(), E_OK);
+  EXPECT_EQ(Write(r, 4), three);
+  Read(r, ConfiguredBytes(4), 4);
+  EXPECT_EQ(r.GetSamplingMode(), GGE_SAMPLING_PIXEL_WALK);
+  ETransitionTestAccess::SetReadableRecordVersion(2);
+  Probe old;
+  Read(old, three, 4);
+  ETransitionTestAccess::SetReadableRecordVersion(3);
+  EXPECT_EQ(EGetError(), E_ERROR_GAUGE_VERSION_TOO_NEW);
+  EXPECT_EQ(Write(old, 4), Bytes(kDefaults, 4));
+  EOk();
+  three[9] = 2;
+  Read(r, three, 4);
+  EXPECT_EQ(EGetError(), E_ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(r.GetSamplingMode(), GGE_SAMPLING_PIXEL_WALK);
+  EOk();
+  Read(r, std::vector<uint8_t>(three.begin(), three.begin() + 12), 4);
   EXPECT_EQ(EGetError(), E_ERROR_READ_FAILED);
   EOk();
 }

@@ -14,6 +14,9 @@
 // Reaches the diagnostic sampler switch of ETransition.
 struct ETransitionTestAccess {
   static void SetFloorAxisRule(bool floorRule) { ETransition::s_bFloorAxisRule = floorRule; }
+  static void SetReadableRecordVersion(uint8_t version) {
+    ETransition::s_un8ReadableRecordVersion = version;
+  }
 };
 
 namespace transition_test {
@@ -24,6 +27,7 @@ class Probe : public ETransition {
   using ETransition::ETransition;
   using ETransition::GetTransitionRectangularSamplingArea;
   using ETransition::Measure;
+  using ETransition::MeasureInterpolated;
   using ETransition::Serialize;
   using ETransition::SetTransitionRectangularSamplingArea;
   int SelectedIndex() const { return m_n32SelectedIndex; }

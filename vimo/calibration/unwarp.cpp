@@ -12,8 +12,11 @@ void MapThroughWorld(const void* context, float x, float y, float& X, float& Y) 
 }
 
 vimo_unwarp::Mapping MappingOf(const EWorld& world) {
-  return vimo_unwarp::MakeMapping(MapThroughWorld, &world, world.GetOpticalCenterX(),
-                                  world.GetOpticalCenterY(), world.GetScale(), world.GetRatio());
+  vimo_unwarp::Mapping mapping =
+      vimo_unwarp::MakeMapping(MapThroughWorld, &world, world.GetOpticalCenterX(),
+                               world.GetOpticalCenterY(), world.GetScale(), world.GetRatio());
+  mapping.mapRow = vimo_unwarp::MapWorldRow;
+  return mapping;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "vimo/calibration/unwarp_kernels.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -40,6 +41,36 @@ inline int32_t ClampedOffset(uint64_t raw, int32_t low, int32_t high, uint32_t& 
 }
 
 }  // namespace
+
+Isa SupportedIsa() {
+  static const Isa supported = [] {
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx2")) return kIsaAvx2;
+#endif
+#if defined(__SSE2__)
+    return kIsaSse2;
+#else
+    return kIsaScalar;
+#endif
+  }();
+  return supported;
+}
+
+namespace {
+std::atomic<int> g_chosenIsa{-1};  // -1: the supported one
+}  // namespace
+
+Isa ActiveIsa() {
+  int chosen = g_chosenIsa.load(std::memory_order_relaxed);
+  return chosen < 0 ? SupportedIsa() : static_cast<Isa>(chosen);
+}
+
+Isa UseIsa(Isa isa) {
+  Isa used = std::min(isa, SupportedIsa());
+  g_chosenIsa.store(used, std::memory_order_relaxed);
+  return used;
+}
 
 Mapping MakeMapping(MapFunction map, const void* context, float opticalCenterX,
                     float opticalCenterY, float scale, float ratio) {
@@ -92,23 +123,6 @@ inline ESubPixel64 Bilinear(float X, float Y, const EntryLimits& limits) {
                    static_cast<uint32_t>(ix & 255), static_cast<uint32_t>(iy & 255));
 }
 
-template <ESubPixel64 (*Entry)(float, float, const EntryLimits&)>
-void ComputeEntries(const Mapping& mapping, const SourceLayout& source, int j,
-                    ESubPixel64* entries) {
-  const EntryLimits limits(source);
-  const MapFunction map = mapping.map;
-  const void* const context = mapping.context;
-  const float ox = mapping.ox, u = mapping.u;
-  // Row and column positions are float counters, as the table and direct forms must agree.
-  const float y = (static_cast<float>(j) - mapping.oy) * mapping.v;
-  float column = 0.0f;
-  for (int i = 0; i < source.width; ++i, column += 1.0f) {
-    float X = 0.0f, Y = 0.0f;
-    map(context, (column - ox) * u, y, X, Y);
-    entries[i] = Entry(X, Y, limits);
-  }
-}
-
 }  // namespace
 
 ESubPixel64 NearestEntry(float X, float Y, const SourceLayout& source) {
@@ -119,12 +133,66 @@ ESubPixel64 BilinearEntry(float X, float Y, const SourceLayout& source) {
   return Bilinear(X, Y, EntryLimits(source));
 }
 
+void ComputeEntries(const float* X, const float* Y, int count, const SourceLayout& source,
+                    int interpolate, ESubPixel64* entries) {
+  int i =
+      ActiveIsa() >= kIsaAvx2 ? ComputeEntriesAvx2(X, Y, count, source, interpolate, entries) : 0;
+  const EntryLimits limits(source);
+  if (interpolate)
+    for (; i < count; ++i) entries[i] = Bilinear(X[i], Y[i], limits);
+  else
+    for (; i < count; ++i) entries[i] = Nearest(X[i], Y[i], limits);
+}
+
+namespace {
+
+// World abscissa of output column i: float(i) below 2^24, where a float counter stepped by one
+// stops growing.
+inline float Abscissa(const Mapping& mapping, int i) {
+  return (static_cast<float>(std::min(i, 1 << 24)) - mapping.ox) * mapping.u;
+}
+
+// Row j in chunks: world abscissas (from `abscissas` when given, the same for every row),
+// their sensor positions, then the entries.
+void ComputeRow(const Mapping& mapping, const SourceLayout& source, int interpolate, int j,
+                const float* abscissas, ESubPixel64* entries) {
+  constexpr int kChunk = 512;
+  float chunk[kChunk], X[kChunk], Y[kChunk];
+  const float y = (static_cast<float>(j) - mapping.oy) * mapping.v;
+  for (int start = 0; start < source.width; start += kChunk) {
+    const int n = std::min(kChunk, source.width - start);
+    const float* x = abscissas + start;
+    if (abscissas == nullptr) {
+      for (int k = 0; k < n; ++k) chunk[k] = Abscissa(mapping, start + k);
+      x = chunk;
+    }
+    if (mapping.mapRow != nullptr) {
+      mapping.mapRow(mapping.context, x, y, n, X, Y);
+    } else {
+      for (int k = 0; k < n; ++k) mapping.map(mapping.context, x[k], y, X[k], Y[k]);
+    }
+    ComputeEntries(X, Y, n, source, interpolate, entries + start);
+  }
+}
+
+// The abscissas of every column, computed once for all rows; empty when they cannot be stored
+// (each row then computes its own).
+std::vector<float> Abscissas(const Mapping& mapping, int width) {
+  std::vector<float> x;
+  try {
+    x.resize(static_cast<size_t>(width));
+  } catch (const std::bad_alloc&) {
+    return x;
+  }
+  for (int i = 0; i < width; ++i) x[i] = Abscissa(mapping, i);
+  return x;
+}
+
+}  // namespace
+
 void ComputeRow(const Mapping& mapping, const SourceLayout& source, int interpolate, int j,
                 ESubPixel64* entries) {
-  if (interpolate)
-    ComputeEntries<Bilinear>(mapping, source, j, entries);
-  else
-    ComputeEntries<Nearest>(mapping, source, j, entries);
+  ComputeRow(mapping, source, interpolate, j, nullptr, entries);
 }
 
 RowSource MakeRowSource(const uint8_t* base, const SourceLayout& source, int interpolate) {
@@ -232,20 +300,23 @@ void NearestRow(const ESubPixel64* entries, int count, const RowSource& src, EBW
     std::memset(dst, 0, static_cast<size_t>(count));
     return;
   }
-  int i = 0;
+  const Isa isa = ActiveIsa();
+  int i = isa >= kIsaAvx2 ? NearestRowAvx2(entries, count, src, dst) : 0;
 #if defined(__SSE2__)
-  const __m128i vlow = _mm_set1_epi32(low), vhigh = _mm_set1_epi32(high);
-  alignas(16) int32_t offsets[8];
-  for (; i + 8 <= count; i += 8) {
-    EightEntries e = LoadEight(entries + i, vlow, vhigh);
-    _mm_store_si128(reinterpret_cast<__m128i*>(offsets), e.offsets0);
-    _mm_store_si128(reinterpret_cast<__m128i*>(offsets + 4), e.offsets1);
-    uint64_t pixels = 0;
-    for (int k = 0; k < 8; ++k) pixels |= static_cast<uint64_t>(base[offsets[k]]) << (8 * k);
-    __m128i noSource = _mm_packs_epi16(e.noSource, e.noSource);
-    __m128i value =
-        _mm_andnot_si128(noSource, _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&pixels)));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + i), value);
+  if (isa >= kIsaSse2) {
+    const __m128i vlow = _mm_set1_epi32(low), vhigh = _mm_set1_epi32(high);
+    alignas(16) int32_t offsets[8];
+    for (; i + 8 <= count; i += 8) {
+      EightEntries e = LoadEight(entries + i, vlow, vhigh);
+      _mm_store_si128(reinterpret_cast<__m128i*>(offsets), e.offsets0);
+      _mm_store_si128(reinterpret_cast<__m128i*>(offsets + 4), e.offsets1);
+      uint64_t pixels = 0;
+      for (int k = 0; k < 8; ++k) pixels |= static_cast<uint64_t>(base[offsets[k]]) << (8 * k);
+      __m128i noSource = _mm_packs_epi16(e.noSource, e.noSource);
+      __m128i value =
+          _mm_andnot_si128(noSource, _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&pixels)));
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + i), value);
+    }
   }
 #endif
   for (; i < count; ++i) {
@@ -262,25 +333,28 @@ void NearestRow(const ESubPixel64* entries, int count, const RowSource& src, EC2
     std::memset(static_cast<void*>(dst), 0, 3 * static_cast<size_t>(count));
     return;
   }
-  uint8_t* out = reinterpret_cast<uint8_t*>(dst);
-  int i = 0;
+  const Isa isa = ActiveIsa();
+  int i = isa >= kIsaAvx2 ? NearestRowAvx2(entries, count, src, dst) : 0;
+  uint8_t* out = reinterpret_cast<uint8_t*>(dst) + 3 * static_cast<size_t>(i);
 #if defined(__SSE2__)
-  // Four pixels at a time, each read as two bytes and one (never past the pixel's last byte).
-  const __m128i vlow = _mm_set1_epi32(low), vhigh = _mm_set1_epi32(high);
-  alignas(16) int32_t offsets[4];
-  alignas(16) uint32_t noSource[4];
-  for (; i + 4 <= count; i += 4, out += 12) {
-    const float* e = reinterpret_cast<const float*>(entries + i);
-    __m128i o = _mm_castps_si128(
-        _mm_shuffle_ps(_mm_loadu_ps(e), _mm_loadu_ps(e + 4), _MM_SHUFFLE(2, 0, 2, 0)));
-    _mm_store_si128(reinterpret_cast<__m128i*>(noSource), _mm_srai_epi32(o, 31));
-    _mm_store_si128(reinterpret_cast<__m128i*>(offsets), Clamp(o, vlow, vhigh));
-    uint32_t w[4];
-    for (int k = 0; k < 4; ++k) {
-      const uint8_t* p = base + offsets[k];
-      w[k] = (Load16(p) | (static_cast<uint32_t>(p[2]) << 16)) & ~noSource[k];
+  if (isa >= kIsaSse2) {
+    // Four pixels at a time, each read as two bytes and one (never past the pixel's last byte).
+    const __m128i vlow = _mm_set1_epi32(low), vhigh = _mm_set1_epi32(high);
+    alignas(16) int32_t offsets[4];
+    alignas(16) uint32_t noSource[4];
+    for (; i + 4 <= count; i += 4, out += 12) {
+      const float* e = reinterpret_cast<const float*>(entries + i);
+      __m128i o = _mm_castps_si128(
+          _mm_shuffle_ps(_mm_loadu_ps(e), _mm_loadu_ps(e + 4), _MM_SHUFFLE(2, 0, 2, 0)));
+      _mm_store_si128(reinterpret_cast<__m128i*>(noSource), _mm_srai_epi32(o, 31));
+      _mm_store_si128(reinterpret_cast<__m128i*>(offsets), Clamp(o, vlow, vhigh));
+      uint32_t w[4];
+      for (int k = 0; k < 4; ++k) {
+        const uint8_t* p = base + offsets[k];
+        w[k] = (Load16(p) | (static_cast<uint32_t>(p[2]) << 16)) & ~noSource[k];
+      }
+      StoreFourC24(out, w[0], w[1], w[2], w[3]);
     }
-    StoreFourC24(out, w[0], w[1], w[2], w[3]);
   }
 #endif
   for (; i < count; ++i, out += 3) {
@@ -300,61 +374,66 @@ void BilinearRow(const ESubPixel64* entries, int count, const RowSource& src, EB
     std::memset(dst, 0, static_cast<size_t>(count));
     return;
   }
-  int i = 0;
+  const Isa isa = ActiveIsa();
+  int i = isa >= kIsaAvx2 ? BilinearRowAvx2(entries, count, src, dst) : 0;
 #if defined(__SSE2__)
-  // Eight pixels at a time in 16-bit lanes. With U and L the upper and lower horizontal
-  // interpolations (each below 2^16), U (256 - c) + L c = 256 A + B, where A and B are the
-  // same blend of the high and of the low bytes of U and L; both stay below 2^16, so the
-  // 16-bit shifted result is (A + (B >> 8)) >> 8, exactly the 32-bit formula.
-  const __m128i vlow = _mm_set1_epi32(low), vhigh = _mm_set1_epi32(high);
-  const __m128i byte = _mm_set1_epi16(0xFF);
-  const __m128i fraction = _mm_set1_epi32(0xFF);
-  alignas(16) int32_t offsets[8];
-  for (; i + 8 <= count; i += 8) {
-    EightEntries e = LoadEight(entries + i, vlow, vhigh);
-    _mm_store_si128(reinterpret_cast<__m128i*>(offsets), e.offsets0);
-    _mm_store_si128(reinterpret_cast<__m128i*>(offsets + 4), e.offsets1);
-    __m128i a = _mm_packs_epi32(_mm_and_si128(e.fractions0, fraction),
-                                _mm_and_si128(e.fractions1, fraction));
-    __m128i c = _mm_packs_epi32(_mm_and_si128(_mm_srli_epi32(e.fractions0, 16), fraction),
-                                _mm_and_si128(_mm_srli_epi32(e.fractions1, 16), fraction));
-    const uint8_t* p0 = base + offsets[0];
-    const uint8_t* p1 = base + offsets[1];
-    const uint8_t* p2 = base + offsets[2];
-    const uint8_t* p3 = base + offsets[3];
-    const uint8_t* p4 = base + offsets[4];
-    const uint8_t* p5 = base + offsets[5];
-    const uint8_t* p6 = base + offsets[6];
-    const uint8_t* p7 = base + offsets[7];
-    __m128i up = _mm_cvtsi32_si128(Load16(p0 - pitch));
-    __m128i lo = _mm_cvtsi32_si128(Load16(p0));
-    up = _mm_insert_epi16(up, Load16(p1 - pitch), 1);
-    lo = _mm_insert_epi16(lo, Load16(p1), 1);
-    up = _mm_insert_epi16(up, Load16(p2 - pitch), 2);
-    lo = _mm_insert_epi16(lo, Load16(p2), 2);
-    up = _mm_insert_epi16(up, Load16(p3 - pitch), 3);
-    lo = _mm_insert_epi16(lo, Load16(p3), 3);
-    up = _mm_insert_epi16(up, Load16(p4 - pitch), 4);
-    lo = _mm_insert_epi16(lo, Load16(p4), 4);
-    up = _mm_insert_epi16(up, Load16(p5 - pitch), 5);
-    lo = _mm_insert_epi16(lo, Load16(p5), 5);
-    up = _mm_insert_epi16(up, Load16(p6 - pitch), 6);
-    lo = _mm_insert_epi16(lo, Load16(p6), 6);
-    up = _mm_insert_epi16(up, Load16(p7 - pitch), 7);
-    lo = _mm_insert_epi16(lo, Load16(p7), 7);
-    // Horizontal blends, exact modulo 2^16.
-    __m128i up0 = _mm_and_si128(up, byte), up1 = _mm_srli_epi16(up, 8);
-    __m128i lo0 = _mm_and_si128(lo, byte), lo1 = _mm_srli_epi16(lo, 8);
-    __m128i u = _mm_add_epi16(_mm_slli_epi16(up0, 8), _mm_mullo_epi16(_mm_sub_epi16(up1, up0), a));
-    __m128i l = _mm_add_epi16(_mm_slli_epi16(lo0, 8), _mm_mullo_epi16(_mm_sub_epi16(lo1, lo0), a));
-    // Vertical blend of the high bytes (A) and of the low bytes (B).
-    __m128i uh = _mm_srli_epi16(u, 8), ul = _mm_and_si128(u, byte);
-    __m128i lh = _mm_srli_epi16(l, 8), ll = _mm_and_si128(l, byte);
-    __m128i hi = _mm_add_epi16(_mm_slli_epi16(uh, 8), _mm_mullo_epi16(_mm_sub_epi16(lh, uh), c));
-    __m128i lw = _mm_add_epi16(_mm_slli_epi16(ul, 8), _mm_mullo_epi16(_mm_sub_epi16(ll, ul), c));
-    __m128i value = _mm_srli_epi16(_mm_add_epi16(hi, _mm_srli_epi16(lw, 8)), 8);
-    value = _mm_andnot_si128(e.noSource, value);
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + i), _mm_packus_epi16(value, value));
+  if (isa >= kIsaSse2) {
+    // Eight pixels at a time in 16-bit lanes. With U and L the upper and lower horizontal
+    // interpolations (each below 2^16), U (256 - c) + L c = 256 A + B, where A and B are the
+    // same blend of the high and of the low bytes of U and L; both stay below 2^16, so the
+    // 16-bit shifted result is (A + (B >> 8)) >> 8, exactly the 32-bit formula.
+    const __m128i vlow = _mm_set1_epi32(low), vhigh = _mm_set1_epi32(high);
+    const __m128i byte = _mm_set1_epi16(0xFF);
+    const __m128i fraction = _mm_set1_epi32(0xFF);
+    alignas(16) int32_t offsets[8];
+    for (; i + 8 <= count; i += 8) {
+      EightEntries e = LoadEight(entries + i, vlow, vhigh);
+      _mm_store_si128(reinterpret_cast<__m128i*>(offsets), e.offsets0);
+      _mm_store_si128(reinterpret_cast<__m128i*>(offsets + 4), e.offsets1);
+      __m128i a = _mm_packs_epi32(_mm_and_si128(e.fractions0, fraction),
+                                  _mm_and_si128(e.fractions1, fraction));
+      __m128i c = _mm_packs_epi32(_mm_and_si128(_mm_srli_epi32(e.fractions0, 16), fraction),
+                                  _mm_and_si128(_mm_srli_epi32(e.fractions1, 16), fraction));
+      const uint8_t* p0 = base + offsets[0];
+      const uint8_t* p1 = base + offsets[1];
+      const uint8_t* p2 = base + offsets[2];
+      const uint8_t* p3 = base + offsets[3];
+      const uint8_t* p4 = base + offsets[4];
+      const uint8_t* p5 = base + offsets[5];
+      const uint8_t* p6 = base + offsets[6];
+      const uint8_t* p7 = base + offsets[7];
+      __m128i up = _mm_cvtsi32_si128(Load16(p0 - pitch));
+      __m128i lo = _mm_cvtsi32_si128(Load16(p0));
+      up = _mm_insert_epi16(up, Load16(p1 - pitch), 1);
+      lo = _mm_insert_epi16(lo, Load16(p1), 1);
+      up = _mm_insert_epi16(up, Load16(p2 - pitch), 2);
+      lo = _mm_insert_epi16(lo, Load16(p2), 2);
+      up = _mm_insert_epi16(up, Load16(p3 - pitch), 3);
+      lo = _mm_insert_epi16(lo, Load16(p3), 3);
+      up = _mm_insert_epi16(up, Load16(p4 - pitch), 4);
+      lo = _mm_insert_epi16(lo, Load16(p4), 4);
+      up = _mm_insert_epi16(up, Load16(p5 - pitch), 5);
+      lo = _mm_insert_epi16(lo, Load16(p5), 5);
+      up = _mm_insert_epi16(up, Load16(p6 - pitch), 6);
+      lo = _mm_insert_epi16(lo, Load16(p6), 6);
+      up = _mm_insert_epi16(up, Load16(p7 - pitch), 7);
+      lo = _mm_insert_epi16(lo, Load16(p7), 7);
+      // Horizontal blends, exact modulo 2^16.
+      __m128i up0 = _mm_and_si128(up, byte), up1 = _mm_srli_epi16(up, 8);
+      __m128i lo0 = _mm_and_si128(lo, byte), lo1 = _mm_srli_epi16(lo, 8);
+      __m128i u =
+          _mm_add_epi16(_mm_slli_epi16(up0, 8), _mm_mullo_epi16(_mm_sub_epi16(up1, up0), a));
+      __m128i l =
+          _mm_add_epi16(_mm_slli_epi16(lo0, 8), _mm_mullo_epi16(_mm_sub_epi16(lo1, lo0), a));
+      // Vertical blend of the high bytes (A) and of the low bytes (B).
+      __m128i uh = _mm_srli_epi16(u, 8), ul = _mm_and_si128(u, byte);
+      __m128i lh = _mm_srli_epi16(l, 8), ll = _mm_and_si128(l, byte);
+      __m128i hi = _mm_add_epi16(_mm_slli_epi16(uh, 8), _mm_mullo_epi16(_mm_sub_epi16(lh, uh), c));
+      __m128i lw = _mm_add_epi16(_mm_slli_epi16(ul, 8), _mm_mullo_epi16(_mm_sub_epi16(ll, ul), c));
+      __m128i value = _mm_srli_epi16(_mm_add_epi16(hi, _mm_srli_epi16(lw, 8)), 8);
+      value = _mm_andnot_si128(e.noSource, value);
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + i), _mm_packus_epi16(value, value));
+    }
   }
 #endif
   for (; i < count; ++i) {
@@ -375,68 +454,73 @@ void BilinearRow(const ESubPixel64* entries, int count, const RowSource& src, EC
     std::memset(static_cast<void*>(dst), 0, 3 * static_cast<size_t>(count));
     return;
   }
-  uint8_t* out = reinterpret_cast<uint8_t*>(dst);
-  int i = 0;
+  const Isa isa = ActiveIsa();
+  int i = isa >= kIsaAvx2 ? BilinearRowAvx2(entries, count, src, dst) : 0;
+  uint8_t* out = reinterpret_cast<uint8_t*>(dst) + 3 * static_cast<size_t>(i);
 #if defined(__SSE2__)
-  // Four pixels at a time. Each pixel's left and right neighbours are read as 32-bit words
-  // (bytes 0-3 and 2-5 of the pair, so nothing past the right pixel is touched), blended in
-  // 16-bit lanes, the fourth lane of every pixel being ignored.
-  const __m128i vlow = _mm_set1_epi32(low), vhigh = _mm_set1_epi32(high);
-  const __m128i fraction = _mm_set1_epi32(0xFF);
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i k256 = _mm_set1_epi16(256), one = _mm_set1_epi16(1);
-  alignas(16) int32_t offsets[4];
-  for (; i + 4 <= count; i += 4, out += 12) {
-    const float* e = reinterpret_cast<const float*>(entries + i);
-    __m128 e0 = _mm_loadu_ps(e), e1 = _mm_loadu_ps(e + 4);
-    __m128i o = _mm_castps_si128(_mm_shuffle_ps(e0, e1, _MM_SHUFFLE(2, 0, 2, 0)));
-    __m128i f = _mm_castps_si128(_mm_shuffle_ps(e0, e1, _MM_SHUFFLE(3, 1, 3, 1)));
-    __m128i noSource = _mm_srai_epi32(o, 31);  // one 32-bit lane per pixel
-    _mm_store_si128(reinterpret_cast<__m128i*>(offsets), Clamp(o, vlow, vhigh));
-    const uint8_t* p0 = base + offsets[0];
-    const uint8_t* p1 = base + offsets[1];
-    const uint8_t* p2 = base + offsets[2];
-    const uint8_t* p3 = base + offsets[3];
-    __m128i ll = _mm_setr_epi32(static_cast<int>(Load32(p0)), static_cast<int>(Load32(p1)),
-                                static_cast<int>(Load32(p2)), static_cast<int>(Load32(p3)));
-    __m128i lr = _mm_setr_epi32(static_cast<int>(Load32(p0 + 2)), static_cast<int>(Load32(p1 + 2)),
-                                static_cast<int>(Load32(p2 + 2)), static_cast<int>(Load32(p3 + 2)));
-    p0 -= pitch;
-    p1 -= pitch;
-    p2 -= pitch;
-    p3 -= pitch;
-    __m128i ul = _mm_setr_epi32(static_cast<int>(Load32(p0)), static_cast<int>(Load32(p1)),
-                                static_cast<int>(Load32(p2)), static_cast<int>(Load32(p3)));
-    __m128i ur = _mm_setr_epi32(static_cast<int>(Load32(p0 + 2)), static_cast<int>(Load32(p1 + 2)),
-                                static_cast<int>(Load32(p2 + 2)), static_cast<int>(Load32(p3 + 2)));
-    lr = _mm_srli_epi32(lr, 8);
-    ur = _mm_srli_epi32(ur, 8);
-    // Fractions repeated over each pixel's four 16-bit lanes.
-    __m128i a = _mm_and_si128(f, fraction), c = _mm_and_si128(_mm_srli_epi32(f, 16), fraction);
-    a = _mm_or_si128(a, _mm_slli_epi32(a, 16));
-    c = _mm_or_si128(c, _mm_slli_epi32(c, 16));
-    __m128i value[2];
-    for (int half = 0; half < 2; ++half) {
-      __m128i ah = half ? _mm_unpackhi_epi32(a, a) : _mm_unpacklo_epi32(a, a);
-      __m128i ch = half ? _mm_unpackhi_epi32(c, c) : _mm_unpacklo_epi32(c, c);
-      __m128i up0 = half ? _mm_unpackhi_epi8(ul, zero) : _mm_unpacklo_epi8(ul, zero);
-      __m128i up1 = half ? _mm_unpackhi_epi8(ur, zero) : _mm_unpacklo_epi8(ur, zero);
-      __m128i lo0 = half ? _mm_unpackhi_epi8(ll, zero) : _mm_unpacklo_epi8(ll, zero);
-      __m128i lo1 = half ? _mm_unpackhi_epi8(lr, zero) : _mm_unpacklo_epi8(lr, zero);
-      __m128i u =
-          _mm_add_epi16(_mm_slli_epi16(up0, 8), _mm_mullo_epi16(_mm_sub_epi16(up1, up0), ah));
-      __m128i l =
-          _mm_add_epi16(_mm_slli_epi16(lo0, 8), _mm_mullo_epi16(_mm_sub_epi16(lo1, lo0), ah));
-      // (u (256 - c) + l c) >> 16 from the high and low halves of the two 32-bit products;
-      // the low halves carry into the result when their 16-bit sum wraps (it then differs
-      // from the saturated sum).
-      __m128i cu = _mm_sub_epi16(k256, ch);
-      __m128i lowU = _mm_mullo_epi16(u, cu), lowL = _mm_mullo_epi16(l, ch);
-      __m128i highs = _mm_add_epi16(_mm_mulhi_epu16(u, cu), _mm_mulhi_epu16(l, ch));
-      __m128i noCarry = _mm_cmpeq_epi16(_mm_adds_epu16(lowU, lowL), _mm_add_epi16(lowU, lowL));
-      value[half] = _mm_add_epi16(highs, _mm_add_epi16(noCarry, one));
+  if (isa >= kIsaSse2) {
+    // Four pixels at a time. Each pixel's left and right neighbours are read as 32-bit words
+    // (bytes 0-3 and 2-5 of the pair, so nothing past the right pixel is touched), blended in
+    // 16-bit lanes, the fourth lane of every pixel being ignored.
+    const __m128i vlow = _mm_set1_epi32(low), vhigh = _mm_set1_epi32(high);
+    const __m128i fraction = _mm_set1_epi32(0xFF);
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i k256 = _mm_set1_epi16(256), one = _mm_set1_epi16(1);
+    alignas(16) int32_t offsets[4];
+    for (; i + 4 <= count; i += 4, out += 12) {
+      const float* e = reinterpret_cast<const float*>(entries + i);
+      __m128 e0 = _mm_loadu_ps(e), e1 = _mm_loadu_ps(e + 4);
+      __m128i o = _mm_castps_si128(_mm_shuffle_ps(e0, e1, _MM_SHUFFLE(2, 0, 2, 0)));
+      __m128i f = _mm_castps_si128(_mm_shuffle_ps(e0, e1, _MM_SHUFFLE(3, 1, 3, 1)));
+      __m128i noSource = _mm_srai_epi32(o, 31);  // one 32-bit lane per pixel
+      _mm_store_si128(reinterpret_cast<__m128i*>(offsets), Clamp(o, vlow, vhigh));
+      const uint8_t* p0 = base + offsets[0];
+      const uint8_t* p1 = base + offsets[1];
+      const uint8_t* p2 = base + offsets[2];
+      const uint8_t* p3 = base + offsets[3];
+      __m128i ll = _mm_setr_epi32(static_cast<int>(Load32(p0)), static_cast<int>(Load32(p1)),
+                                  static_cast<int>(Load32(p2)), static_cast<int>(Load32(p3)));
+      __m128i lr =
+          _mm_setr_epi32(static_cast<int>(Load32(p0 + 2)), static_cast<int>(Load32(p1 + 2)),
+                         static_cast<int>(Load32(p2 + 2)), static_cast<int>(Load32(p3 + 2)));
+      p0 -= pitch;
+      p1 -= pitch;
+      p2 -= pitch;
+      p3 -= pitch;
+      __m128i ul = _mm_setr_epi32(static_cast<int>(Load32(p0)), static_cast<int>(Load32(p1)),
+                                  static_cast<int>(Load32(p2)), static_cast<int>(Load32(p3)));
+      __m128i ur =
+          _mm_setr_epi32(static_cast<int>(Load32(p0 + 2)), static_cast<int>(Load32(p1 + 2)),
+                         static_cast<int>(Load32(p2 + 2)), static_cast<int>(Load32(p3 + 2)));
+      lr = _mm_srli_epi32(lr, 8);
+      ur = _mm_srli_epi32(ur, 8);
+      // Fractions repeated over each pixel's four 16-bit lanes.
+      __m128i a = _mm_and_si128(f, fraction), c = _mm_and_si128(_mm_srli_epi32(f, 16), fraction);
+      a = _mm_or_si128(a, _mm_slli_epi32(a, 16));
+      c = _mm_or_si128(c, _mm_slli_epi32(c, 16));
+      __m128i value[2];
+      for (int half = 0; half < 2; ++half) {
+        __m128i ah = half ? _mm_unpackhi_epi32(a, a) : _mm_unpacklo_epi32(a, a);
+        __m128i ch = half ? _mm_unpackhi_epi32(c, c) : _mm_unpacklo_epi32(c, c);
+        __m128i up0 = half ? _mm_unpackhi_epi8(ul, zero) : _mm_unpacklo_epi8(ul, zero);
+        __m128i up1 = half ? _mm_unpackhi_epi8(ur, zero) : _mm_unpacklo_epi8(ur, zero);
+        __m128i lo0 = half ? _mm_unpackhi_epi8(ll, zero) : _mm_unpacklo_epi8(ll, zero);
+        __m128i lo1 = half ? _mm_unpackhi_epi8(lr, zero) : _mm_unpacklo_epi8(lr, zero);
+        __m128i u =
+            _mm_add_epi16(_mm_slli_epi16(up0, 8), _mm_mullo_epi16(_mm_sub_epi16(up1, up0), ah));
+        __m128i l =
+            _mm_add_epi16(_mm_slli_epi16(lo0, 8), _mm_mullo_epi16(_mm_sub_epi16(lo1, lo0), ah));
+        // (u (256 - c) + l c) >> 16 from the high and low halves of the two 32-bit products;
+        // the low halves carry into the result when their 16-bit sum wraps (it then differs
+        // from the saturated sum).
+        __m128i cu = _mm_sub_epi16(k256, ch);
+        __m128i lowU = _mm_mullo_epi16(u, cu), lowL = _mm_mullo_epi16(l, ch);
+        __m128i highs = _mm_add_epi16(_mm_mulhi_epu16(u, cu), _mm_mulhi_epu16(l, ch));
+        __m128i noCarry = _mm_cmpeq_epi16(_mm_adds_epu16(lowU, lowL), _mm_add_epi16(lowU, lowL));
+        value[half] = _mm_add_epi16(highs, _mm_add_epi16(noCarry, one));
+      }
+      StoreFourC24(out, _mm_andnot_si128(noSource, _mm_packus_epi16(value[0], value[1])));
     }
-    StoreFourC24(out, _mm_andnot_si128(noSource, _mm_packus_epi16(value[0], value[1])));
   }
 #endif
   for (; i < count; ++i, out += 3) {
@@ -563,8 +647,9 @@ void DirectUnwarp(const Mapping& mapping, EROI<T>* src, EROI<T>* dst, int interp
     return;
   }
   const RowSource rows = MakeRowSource(src->GetBasePtr(), layout, interpolate);
+  const std::vector<float> x = Abscissas(mapping, layout.width);
   for (int j = 0; j < layout.height; ++j) {
-    ComputeRow(mapping, layout, interpolate, j, entries.data());
+    ComputeRow(mapping, layout, interpolate, j, x.empty() ? nullptr : x.data(), entries.data());
     ApplyRow(entries.data(), layout.width, rows, interpolate, output.Row(j));
   }
   output.Finish();
@@ -577,8 +662,10 @@ void Setup(const Mapping& mapping, EROI<ESubPixel64>* table, EROI<T>* src, int i
   const SourceLayout layout = LayoutOf(src);
   uint8_t* base = table->GetBasePtr();
   const intptr_t pitch = table->GetRowPitch();
+  const std::vector<float> x = Abscissas(mapping, layout.width);
   for (int j = 0; j < layout.height; ++j)
-    ComputeRow(mapping, layout, interpolate, j, reinterpret_cast<ESubPixel64*>(base + j * pitch));
+    ComputeRow(mapping, layout, interpolate, j, x.empty() ? nullptr : x.data(),
+               reinterpret_cast<ESubPixel64*>(base + j * pitch));
 }
 
 template <class T>

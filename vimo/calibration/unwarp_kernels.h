@@ -15,13 +15,32 @@ namespace vimo_unwarp {
 // Offset of a table entry whose output pixel has no source.
 constexpr int32_t kNoSource = INT32_MIN;
 
+// Instruction sets the kernels have paths for, slowest first. Every path gives the same bytes.
+enum Isa { kIsaScalar = 0, kIsaSse2 = 1, kIsaAvx2 = 2 };
+// The fastest path this processor runs (checked once).
+Isa SupportedIsa();
+// The path in use: the supported one unless UseIsa chose a slower one.
+Isa ActiveIsa();
+// Chooses the path, capped at the supported one (for tests and benchmarks); returns the path
+// now in use.
+Isa UseIsa(Isa isa);
+
 // Maps the world point (x, y) to the sensor point (X, Y).
 typedef void (*MapFunction)(const void* context, float x, float y, float& X, float& Y);
+// Maps the world points (x[i], y), i < count, to (X[i], Y[i]): a row at a time, with the same
+// result as MapFunction point by point.
+typedef void (*MapRowFunction)(const void* context, const float* x, float y, int count, float* X,
+                               float* Y);
+
+// The row mapping of an EWorld (context: the world): its forward model on whole rows, with
+// vector lanes where the model has a row form and the path allows.
+void MapWorldRow(const void* world, const float* x, float y, int count, float* X, float* Y);
 
 // Where output pixel (i, j) samples: the world point ((i - ox) * u, (j - oy) * v) mapped to the
-// sensor by map(context, ...).
+// sensor by mapRow(context, ...) when given, else by map(context, ...).
 struct Mapping {
   MapFunction map = nullptr;
+  MapRowFunction mapRow = nullptr;
   const void* context = nullptr;
   float ox = 0.0f, oy = 0.0f;  // optical centre, pixels
   float u = 1.0f, v = 1.0f;    // world units per output pixel; v < 0 when world Y points up
@@ -46,6 +65,10 @@ struct SourceLayout {
 ESubPixel64 NearestEntry(float X, float Y, const SourceLayout& source);
 ESubPixel64 BilinearEntry(float X, float Y, const SourceLayout& source);
 
+// Entries of the sample positions (X[i], Y[i]), i < count, as NearestEntry or BilinearEntry.
+void ComputeEntries(const float* X, const float* Y, int count, const SourceLayout& source,
+                    int interpolate, ESubPixel64* entries);
+
 // Entries for row j of the output, columns 0 to width - 1.
 void ComputeRow(const Mapping& mapping, const SourceLayout& source, int interpolate, int j,
                 ESubPixel64* entries);
@@ -68,6 +91,16 @@ void NearestRow(const ESubPixel64* entries, int count, const RowSource& src, EBW
 void NearestRow(const ESubPixel64* entries, int count, const RowSource& src, EC24* dst);
 void BilinearRow(const ESubPixel64* entries, int count, const RowSource& src, EBW8* dst);
 void BilinearRow(const ESubPixel64* entries, int count, const RowSource& src, EC24* dst);
+
+// The AVX2 paths of the above: each handles a leading part of the row (a multiple of its
+// vector width, or nothing when the source is too small for its wide loads) and returns how
+// many entries or pixels it did. Call them only when SupportedIsa() is kIsaAvx2.
+int ComputeEntriesAvx2(const float* X, const float* Y, int count, const SourceLayout& source,
+                       int interpolate, ESubPixel64* entries);
+int NearestRowAvx2(const ESubPixel64* entries, int count, const RowSource& src, EBW8* dst);
+int NearestRowAvx2(const ESubPixel64* entries, int count, const RowSource& src, EC24* dst);
+int BilinearRowAvx2(const ESubPixel64* entries, int count, const RowSource& src, EBW8* dst);
+int BilinearRowAvx2(const ESubPixel64* entries, int count, const RowSource& src, EC24* dst);
 
 // Region-checked operations. Each checks its regions, stopping at the first failure with the
 // error state set and trace traced; nothing is written then. The source must be a non-void

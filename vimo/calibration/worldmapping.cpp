@@ -1,8 +1,174 @@
 // Mapping families of the world model: coefficient computation (validation) and the
 // branch-free per-point functions installed in the three mapping slots.
 #include <cmath>
+#include <cstring>
 
+#include "vimo/calibration/unwarp_kernels.h"
 #include "vimo/calibration/world.h"
+
+// Whole rows of world points for the unwarping: the forward families written once over a lane
+// type (a float or a vector of floats) with the same operations in the same order as the
+// point-by-point functions below, so that every lane gives the same bits.
+namespace {
+
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
+#define VIMO_ROW_VECTORS 1
+#define VIMO_AVX2 __attribute__((target("avx2")))
+typedef float Lanes4 __attribute__((vector_size(16)));
+typedef float Lanes8 __attribute__((vector_size(32)));
+#endif
+
+#define VIMO_LANES inline __attribute__((always_inline))
+
+// y in every lane (y - 0 is y for every y, signed zeros and NaN included).
+template <class V>
+VIMO_LANES void Splat(float y, V& lanes) {
+  lanes = y - V{};
+}
+
+typedef EWorldCoefficients Coefficients;
+
+struct RowRaw {
+  template <class V>
+  static VIMO_LANES void Map(const Coefficients&, const V& x, float y, V& X, V& Y) {
+    X = x;
+    Splat<V>(y, Y);
+  }
+};
+struct RowInverse {
+  template <class V>
+  static VIMO_LANES void Map(const Coefficients& k, const V& x, float y, V& X, V& Y) {
+    X = x + k.tx;
+    Splat<V>(y + k.ty, Y);
+  }
+};
+struct RowPlain {
+  template <class V>
+  static VIMO_LANES void Map(const Coefficients& k, const V& x, float y, V& X, V& Y) {
+    X = x + k.tx;
+    Splat<V>(k.ty - y, Y);
+  }
+};
+struct RowScaled {
+  template <class V>
+  static VIMO_LANES void Map(const Coefficients& k, const V& x, float y, V& X, V& Y) {
+    X = k.a11 * x + k.tx;
+    Splat<V>(k.a22 * y + k.ty, Y);
+  }
+};
+struct RowSkewed {
+  template <class V>
+  static VIMO_LANES void Map(const Coefficients& k, const V& x, float y, V& X, V& Y) {
+    X = k.a11 * x + k.a12 * y + k.tx;
+    Y = k.a21 * x + k.a22 * y + k.ty;
+  }
+};
+struct RowTilted {
+  template <class V>
+  static VIMO_LANES void Map(const Coefficients& k, const V& x, float y, V& X, V& Y) {
+    const V r = 1.0f / (1.0f + k.p1 * x + k.p2 * y);
+    X = (k.a11 * x + k.a12 * y + k.tx) * r;
+    Y = (k.a21 * x + k.a22 * y + k.ty) * r;
+  }
+};
+struct RowQuadratic {
+  template <class V>
+  static VIMO_LANES void Map(const Coefficients& k, const V& x, float y, V& X, V& Y) {
+    const V xx = x * x, xy = x * y;
+    const float yy = y * y;
+    X = k.e[0] * xx + k.e[1] * xy + k.e[2] * yy + k.a11 * x + k.a12 * y + k.tx;
+    Y = k.e[3] * xx + k.e[4] * xy + k.e[5] * yy + k.a21 * x + k.a22 * y + k.ty;
+  }
+};
+struct RowBilinear {
+  template <class V>
+  static VIMO_LANES void Map(const Coefficients& k, const V& x, float y, V& X, V& Y) {
+    const V xy = x * y;
+    X = k.e[1] * xy + k.a11 * x + k.a12 * y + k.tx;
+    Y = k.e[4] * xy + k.a21 * x + k.a22 * y + k.ty;
+  }
+};
+// Radial families: the ideal-frame form (u, v), then the distortion.
+struct IdealRowTilted {
+  template <class V>
+  static VIMO_LANES void Map(const Coefficients& k, const V& x, float y, V& u, V& v) {
+    const V r = 1.0f / (1.0f + k.p1 * x + k.p2 * y);
+    u = (k.a11 * x + k.a12 * y + k.tx) * r;
+    v = (k.a21 * x + k.a22 * y + k.ty) * r;
+  }
+};
+struct IdealRowScaled {
+  template <class V>
+  static VIMO_LANES void Map(const Coefficients& k, const V& x, float y, V& u, V& v) {
+    u = k.a11 * x + k.tx;
+    Splat<V>(k.a22 * y + k.ty, v);
+  }
+};
+struct IdealRowPlain {
+  template <class V>
+  static VIMO_LANES void Map(const Coefficients& k, const V& x, float y, V& u, V& v) {
+    u = x + k.tx;
+    Splat<V>(k.ySign * y + k.ty, v);
+  }
+};
+template <class Ideal>
+struct RowRadial {
+  template <class V>
+  static VIMO_LANES void Map(const Coefficients& k, const V& x, float y, V& X, V& Y) {
+    V u, v;
+    Ideal::Map(k, x, y, u, v);
+    const V f = 1.0f + k.k * (u * u + v * v);
+    X = k.ox + f * u;
+    Y = k.oy + k.rho * f * v;
+  }
+};
+
+typedef void (*RowFunction)(const Coefficients& k, const float* x, float y, int count, float* X,
+                            float* Y);
+
+#if defined(VIMO_ROW_VECTORS)
+template <class Family, class V>
+VIMO_LANES void MapLanes(const Coefficients& k, const float* x, float y, int& i, int count,
+                         float* X, float* Y) {
+  for (; i + static_cast<int>(sizeof(V) / sizeof(float)) <= count;
+       i += static_cast<int>(sizeof(V) / sizeof(float))) {
+    V lanesX, lanesY, lanes;
+    std::memcpy(&lanes, x + i, sizeof(V));
+    Family::Map(k, lanes, y, lanesX, lanesY);
+    std::memcpy(X + i, &lanesX, sizeof(V));
+    std::memcpy(Y + i, &lanesY, sizeof(V));
+  }
+}
+
+template <class Family>
+VIMO_AVX2 void MapRowAvx2(const Coefficients& k, const float* x, float y, int count, float* X,
+                          float* Y) {
+  int i = 0;
+  MapLanes<Family, Lanes8>(k, x, y, i, count, X, Y);
+  for (; i < count; ++i) Family::Map(k, x[i], y, X[i], Y[i]);
+}
+
+template <class Family>
+void MapRowSse2(const Coefficients& k, const float* x, float y, int count, float* X, float* Y) {
+  int i = 0;
+  MapLanes<Family, Lanes4>(k, x, y, i, count, X, Y);
+  for (; i < count; ++i) Family::Map(k, x[i], y, X[i], Y[i]);
+}
+
+template <class Family>
+RowFunction RowsOf(vimo_unwarp::Isa isa) {
+  if (isa >= vimo_unwarp::kIsaAvx2) return &MapRowAvx2<Family>;
+  if (isa >= vimo_unwarp::kIsaSse2) return &MapRowSse2<Family>;
+  return nullptr;
+}
+#else
+template <class Family>
+RowFunction RowsOf(vimo_unwarp::Isa) {
+  return nullptr;
+}
+#endif
+
+}  // namespace
 
 struct EWorldMapping {
   typedef EWorldCoefficients C;
@@ -244,7 +410,49 @@ struct EWorldMapping {
     const float g = 1.0f - k.k * (dX * dX + dY * dY);
     return U(k, g * dX, g * dY);
   }
+
+  // The row form of the installed forward function; none for caller-supplied functions.
+  static RowFunction RowsOfInstalled(const EWorld& w, vimo_unwarp::Isa isa) {
+    const EWorld::MapFunction f = w.m_pWorldToSensor;
+    if (f == &QuadW2S) return RowsOf<RowQuadratic>(isa);
+    if (f == &BilW2S) return RowsOf<RowBilinear>(isa);
+    if (f == &RadialW2S<&IdealTilted>) return RowsOf<RowRadial<IdealRowTilted>>(isa);
+    if (f == &RadialW2S<&IdealSkewed>) return RowsOf<RowRadial<RowSkewed>>(isa);
+    if (f == &RadialW2S<&IdealScaled>) return RowsOf<RowRadial<IdealRowScaled>>(isa);
+    if (f == &RadialW2S<&IdealPlain>) return RowsOf<RowRadial<IdealRowPlain>>(isa);
+    if (f == &TiltedW2S) return RowsOf<RowTilted>(isa);
+    if (f == &SkewedW2S) return RowsOf<RowSkewed>(isa);
+    if (f == &ScaledW2S) return RowsOf<RowScaled>(isa);
+    if (f == &RawW2S) return RowsOf<RowRaw>(isa);
+    if (f == &InvW2S) return RowsOf<RowInverse>(isa);
+    if (f == &PlainW2S) return RowsOf<RowPlain>(isa);
+    return nullptr;
+  }
+
+  static void MapRow(const EWorld& w, const float* x, float y, int count, float* X, float* Y) {
+    int i = 0;
+    // The first point validates the model where that is still to be done, as it would point by
+    // point, and installs the family.
+    if (count > 0 && w.m_pWorldToSensor == &FirstWorldToSensor) {
+      const EPoint p = w.m_pWorldToSensor(w, EPoint(x[0], y));
+      X[0] = p.GetX(), Y[0] = p.GetY();
+      i = 1;
+    }
+    if (RowFunction rows = RowsOfInstalled(w, vimo_unwarp::ActiveIsa())) {
+      rows(Coef(w), x + i, y, count - i, X + i, Y + i);
+      return;
+    }
+    for (; i < count; ++i) {
+      const EPoint p = w.m_pWorldToSensor(w, EPoint(x[i], y));
+      X[i] = p.GetX(), Y[i] = p.GetY();
+    }
+  }
 };
+
+void vimo_unwarp::MapWorldRow(const void* world, const float* x, float y, int count, float* X,
+                              float* Y) {
+  EWorldMapping::MapRow(*static_cast<const EWorld*>(world), x, y, count, X, Y);
+}
 
 namespace {
 

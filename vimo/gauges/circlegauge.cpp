@@ -8,6 +8,7 @@
 #include <new>
 
 #include "vimo/gauges/gaugesupport.h"
+#include "vimo/gauges/profilesampler.h"
 
 using namespace vimo_gauge;
 
@@ -187,6 +188,8 @@ void ECircleGauge::Measure(EROI<EBW8>* roi) {
   // taken: no profile would hold anything but the previous one.
   const unsigned n = CanSample(roi, *this) ? GetNumSamples() : 0;
   if (!BeginSamples(n, "ECircleGauge::Measure")) return;
+  const vimo_profile::RootView root(roi);
+  ShareRoot(roi, &root);
   ForEachProfile(n, [&](unsigned i, EPoint org, EPoint end) {
     MeasureSegment(roi, m_pMother, org, end, false);
     if (GetValid())
@@ -200,6 +203,7 @@ void ECircleGauge::Measure(EROI<EBW8>* roi) {
       PlaceToleranceSegment((org + end) * 0.5f, std::atan2(across.GetY(), across.GetX()));
     }
   });
+  ShareRoot(nullptr, nullptr);
   FitCircle();
   if (IsInnerFilteringEnabled()) {
     FilterSamples(m_f32InnerFilteringThreshold, true);
@@ -353,4 +357,3 @@ void ECircleGauge::Draw(Quarnel::DrawAdapter* adapter, INS_DRAWING_MODES mode, i
       });
   });
 }
-

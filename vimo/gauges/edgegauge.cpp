@@ -54,6 +54,13 @@ int EEdgeGauge<Shape, Geometry>::GetRectangularSamplingArea() const {
 }
 
 template <class Shape, class Geometry>
+void EEdgeGauge<Shape, Geometry>::SetSamplingMode(GGE_SAMPLING_MODE mode) {
+  m_Transitions[0].SetSamplingMode(mode);
+  if (m_Transitions[0].GetSamplingMode() != mode) return;  // refused
+  for (ETransition& t : m_Transitions) t.SetSamplingMode(mode);
+}
+
+template <class Shape, class Geometry>
 void EEdgeGauge<Shape, Geometry>::StoreSamplingStep(float step, const char* trace) {
   if (CheckSamplingStep(step, trace)) m_f32SamplingStep = step;
 }
@@ -123,6 +130,8 @@ bool EEdgeGauge<Shape, Geometry>::MeasureProfiles(EROI<EBW8>* roi, const char* t
   }
   if (!BeginSamples(total > kMaxGaugeSamples ? 0u : static_cast<unsigned>(total), trace))
     return false;
+  const vimo_profile::RootView root(roi);
+  for (ETransition& t : m_Transitions) t.ShareRoot(roi, &root);
   unsigned index = 0;
   for (unsigned e = 0; e < 4; ++e)
     for (unsigned i = 0; i < counts[e]; ++i, ++index) {
@@ -132,6 +141,7 @@ bool EEdgeGauge<Shape, Geometry>::MeasureProfiles(EROI<EBW8>* roi, const char* t
       const bool found = MeasureProfile(m_Transitions[e], roi, center, angle, point);
       RecordSample(index, found, point, 0.0f);
     }
+  for (ETransition& t : m_Transitions) t.ShareRoot(nullptr, nullptr);
   EndSamples();
   return true;
 }

@@ -25,6 +25,10 @@ class VIMO_EXPORT EEdgeGauge : public Shape, public EGauge {
   // The rectangular sampling band of all four transitions (read from the first edge's).
   void SetRectangularSamplingArea(int rectangular);
   int GetRectangularSamplingArea() const;
+  // The sampler of all four transitions (read from the first edge's); each edge's own
+  // transition sets its own. A value outside GGE_SAMPLING_MODE is refused with 32767.
+  void SetSamplingMode(GGE_SAMPLING_MODE mode);
+  GGE_SAMPLING_MODE GetSamplingMode() const { return m_Transitions[0].GetSamplingMode(); }
 
   // Rescales the four transitions and the sampling step, then the shape.
   void Rescale(float factor, int daughters) override;

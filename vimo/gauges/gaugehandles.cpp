@@ -30,7 +30,18 @@ bool UsableTolerance(float t) { return std::isfinite(t) && t > 0; }
 // Point gauge: the two ends of its tolerance segment before its centre.
 
 void EPointGauge::EndHandlesOnDisplay(int& x0, int& y0, int& x1, int& y1) {
-  if (m_bHVConstraint && ToleranceSegmentPixels(m_pMother, true, x0, y0, x1, y1)) {
+  double sx0, sy0, sx1, sy1;
+  if (m_bHVConstraint && m_eSamplingMode == GGE_SAMPLING_INTERPOLATED &&
+      SegmentSensorPoints(m_pMother, m_ToleranceSegment.GetOrg(), m_ToleranceSegment.GetEnd(), sx0,
+                          sy0, sx1, sy1)) {
+    vimo_profile::SubpixelSegment segment(sx0, sy0, sx1, sy1);
+    segment.ConstrainHV();
+    vimo_gauge::SensorToDisplay(m_pMother, EPoint(float(segment.x0), float(segment.y0)), x0, y0);
+    vimo_gauge::SensorToDisplay(m_pMother, EPoint(float(segment.x1), float(segment.y1)), x1, y1);
+    return;
+  }
+  if (m_bHVConstraint && m_eSamplingMode == GGE_SAMPLING_PIXEL_WALK &&
+      ToleranceSegmentPixels(m_pMother, true, x0, y0, x1, y1)) {
     vimo_profile::ConstrainHV(x0, y0, x1, y1);
     vimo_gauge::SensorToDisplay(m_pMother, EPoint(float(x0), float(y0)), x0, y0);
     vimo_gauge::SensorToDisplay(m_pMother, EPoint(float(x1), float(y1)), x1, y1);

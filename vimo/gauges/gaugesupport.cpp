@@ -29,8 +29,12 @@ float WrapAngle(float angle) {
 bool CanSample(EROI<EBW8>* roi, const ETransition& transition) {
   const uint64_t thickness = transition.GetThickness();
   const uint64_t smoothing = transition.GetSmoothing() > 1 ? transition.GetSmoothing() : 1;
+  // Interpolated sums are kept in finer units, which leaves room for a smaller weight.
+  const uint64_t unit = transition.GetSamplingMode() == GGE_SAMPLING_INTERPOLATED
+                            ? vimo_profile::kInterpolatedScale
+                            : 1;
   return roi != nullptr && !roi->IsVoid() && thickness > 0 &&
-         thickness * smoothing <= vimo_profile::kMaxSampleWeight;
+         thickness * smoothing * unit <= vimo_profile::kMaxSampleWeight;
 }
 
 void PlacementToDisplay(EShape* placement, EPoint p, int& x, int& y) {
@@ -78,24 +82,43 @@ void ETransition::DrawToleranceSegment(Quarnel::DrawAdapter* adapter, EShape* pl
                      nearest, pictogram);
 }
 
+void ETransition::PixelWalkBand(int x0, int y0, int x1, int y1, float& ox, float& oy) const {
+  if (m_bTransitionRectangularSamplingArea) {
+    ox = static_cast<float>(m_n32BandHalfExtentX);
+    oy = static_cast<float>(m_n32BandHalfExtentY);
+  } else if (std::abs(x1 - x0) < std::abs(y1 - y0)) {
+    ox = 0.5f * static_cast<float>(m_un32Thickness);
+  } else {
+    oy = 0.5f * static_cast<float>(m_un32Thickness);
+  }
+}
+
 void ETransition::DrawSampledSegment(Quarnel::DrawAdapter* adapter, EShape* placement, EPoint org,
                                      EPoint end, bool nearest, bool pictogram) {
-  int x0, y0, x1, y1;
-  if (!SegmentPixels(placement, org, end, nearest, x0, y0, x1, y1)) return;
-  if (m_bHVConstraint) vimo_profile::ConstrainHV(x0, y0, x1, y1);
-  const float ax = static_cast<float>(x0), ay = static_cast<float>(y0);
-  const float bx = static_cast<float>(x1), by = static_cast<float>(y1);
+  float ax, ay, bx, by;
   // The band's half-extent across the segment, in sensor pixels.
   float ox = 0, oy = 0;
-  if (m_un32Thickness > 1) {
-    if (m_bTransitionRectangularSamplingArea) {
-      ox = static_cast<float>(m_n32BandHalfExtentX);
-      oy = static_cast<float>(m_n32BandHalfExtentY);
-    } else if (std::abs(x1 - x0) < std::abs(y1 - y0)) {
-      ox = 0.5f * static_cast<float>(m_un32Thickness);
-    } else {
-      oy = 0.5f * static_cast<float>(m_un32Thickness);
+  if (m_eSamplingMode == GGE_SAMPLING_INTERPOLATED) {
+    // The exact segment, and a band of Thickness one-pixel rows centred on it.
+    double x0, y0, x1, y1;
+    if (!SegmentSensorPoints(placement, org, end, x0, y0, x1, y1)) return;
+    vimo_profile::SubpixelSegment segment(x0, y0, x1, y1);
+    if (m_bHVConstraint) segment.ConstrainHV();
+    ax = static_cast<float>(segment.x0), ay = static_cast<float>(segment.y0);
+    bx = static_cast<float>(segment.x1), by = static_cast<float>(segment.y1);
+    const float length = std::hypot(bx - ax, by - ay);
+    if (m_un32Thickness > 1 && length > 0) {
+      const float half = 0.5f * static_cast<float>(m_un32Thickness);
+      ox = -half * (by - ay) / length;
+      oy = half * (bx - ax) / length;
     }
+  } else {
+    int x0, y0, x1, y1;
+    if (!SegmentPixels(placement, org, end, nearest, x0, y0, x1, y1)) return;
+    if (m_bHVConstraint) vimo_profile::ConstrainHV(x0, y0, x1, y1);
+    ax = static_cast<float>(x0), ay = static_cast<float>(y0);
+    bx = static_cast<float>(x1), by = static_cast<float>(y1);
+    if (m_un32Thickness > 1) PixelWalkBand(x0, y0, x1, y1, ox, oy);
   }
   int px[4], py[4];
   SensorToDisplay(placement, EPoint(ax + ox, ay + oy), px[0], py[0]);

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "vimo/gauges/gaugesupport.h"
+#include "vimo/gauges/profilesampler.h"
 
 using namespace vimo_gauge;
 
@@ -162,6 +163,8 @@ void ELineGauge::Measure(EROI<EBW8>* roi) {
   // taken: no profile would hold anything but the previous one.
   const unsigned n = CanSample(roi, *this) ? GetNumSamples() : 0;
   if (!BeginSamples(n, "ELineGauge::Measure")) return;
+  const vimo_profile::RootView root(roi);
+  ShareRoot(roi, &root);
   ForEachProfile(n, [&](unsigned i, EPoint org, EPoint end) {
     MeasureSegment(roi, m_pMother, org, end, false);
     const int found = GetValid();
@@ -173,6 +176,7 @@ void ELineGauge::Measure(EROI<EBW8>* roi) {
       PlaceToleranceSegment((org + end) * 0.5f, std::atan2(across.GetY(), across.GetX()));
     }
   });
+  ShareRoot(nullptr, nullptr);
   FitLine();
   RunFilteringPasses([this] { FitLine(); });
   EndSamples();
@@ -353,4 +357,3 @@ void ELineGauge::Draw(Quarnel::DrawAdapter* adapter, INS_DRAWING_MODES mode, int
       });
   });
 }
-

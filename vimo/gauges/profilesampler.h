@@ -65,6 +65,37 @@ SampleStatus SampleAxis(const RootView& image, const DigitalLine& line, unsigned
 SampleStatus SampleRectangular(const RootView& image, const DigitalLine& line, unsigned thickness,
                                EBW32Vector& profile, int32_t& bandX, int32_t& bandY);
 
+// Interpolated profiles hold their sums in units of 1 / kInterpolatedScale grey level, so
+// that sub-grey-level differences between samples reach the analysis.
+constexpr uint32_t kInterpolatedScale = 16;
+// End points farther from the origin than this are refused by the interpolated sampler (as the
+// pixel walk refuses pixel indices beyond it).
+constexpr double kMaxInterpolatedCoordinate = 1.0e9;
+
+// A segment with sub-pixel end points, sampled at n + 1 evenly spaced positions: n is the
+// segment's length rounded to the nearest integer, so the samples lie about one pixel apart.
+struct SubpixelSegment {
+  SubpixelSegment(double x0, double y0, double x1, double y1);
+  // Replaces the segment by the horizontal or vertical one of the same length through its
+  // middle, pointing the same way (vertical when |dx| < |dy|).
+  void ConstrainHV();
+  // Position of sample i.
+  double X(int64_t i) const { return x0 + (x1 - x0) * (double(i) / double(n)); }
+  double Y(int64_t i) const { return y0 + (y1 - y0) * (double(i) / double(n)); }
+
+  double x0, y0, x1, y1;
+  int64_t n;  // 0 for a segment shorter than half a pixel or with an end that is not usable
+};
+
+// Interpolated sampler: sample i is the bilinear interpolation of the image at the segment's
+// position i / n, summed over `thickness` points across the segment, one pixel apart and
+// centred on it. A sample is valid when every point of its band lies within the pixel centres
+// of the image, [0, width - 1] x [0, height - 1]; samples outside take the value of the nearest
+// valid sample, and fewer than two valid samples leave the profile empty. Values are in units
+// of 1 / kInterpolatedScale grey level.
+SampleStatus SampleInterpolated(const RootView& image, const SubpixelSegment& segment,
+                                unsigned thickness, EBW32Vector& profile);
+
 // Box filter of total weight `smoothing` (> 1) with replicated ends; an even width weighs its two
 // end samples one half. Uses `scratch` as its working array; false when that cannot be sized.
 bool Smooth(EBW32Vector& profile, unsigned smoothing, EINT32Vector& scratch);

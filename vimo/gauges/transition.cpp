@@ -9,6 +9,7 @@
 using namespace vimo_profile;
 
 bool ETransition::s_bFloorAxisRule = false;
+uint8_t ETransition::s_un8ReadableRecordVersion = 3;
 
 ETransition::ETransition(float tolerance, float angle)
     : m_bHVConstraint(0),
@@ -19,6 +20,11 @@ ETransition::ETransition(float tolerance, float angle)
       m_n32SamplingY0(0),
       m_n32SamplingX1(0),
       m_n32SamplingY1(0),
+      m_f64SamplingX0(0),
+      m_f64SamplingY0(0),
+      m_f64SamplingX1(0),
+      m_f64SamplingY1(0),
+      m_bSampledInterpolated(false),
       m_un32AnalysisScale(1),
       m_eTransitionType(GGE_ANY_EDGE),
       m_eTransitionChoice(GGE_MAX_AMPLITUDE),
@@ -30,8 +36,18 @@ ETransition::ETransition(float tolerance, float angle)
       m_n32SelectedIndex(-1),
       m_bTransitionRectangularSamplingArea(1),
       m_n32BandHalfExtentX(0),
-      m_n32BandHalfExtentY(0) {
+      m_n32BandHalfExtentY(0),
+      m_eSamplingMode(GGE_SAMPLING_PIXEL_WALK) {
   SetTolerance(tolerance, angle);
+}
+
+void ETransition::SetSamplingMode(GGE_SAMPLING_MODE mode) {
+  if (mode != GGE_SAMPLING_PIXEL_WALK && mode != GGE_SAMPLING_INTERPOLATED) {
+    ESetError(E_ERROR_INVALID_PARAMETER);
+    ETraceError("ETransition::SetSamplingMode");
+    return;
+  }
+  m_eSamplingMode = mode;
 }
 
 ETransition::~ETransition() = default;
@@ -83,8 +99,30 @@ void ETransition::MeasureToleranceSegment(EROI<EBW8>* roi, EShape* placement, bo
   MeasureSegment(roi, placement, m_ToleranceSegment.GetOrg(), m_ToleranceSegment.GetEnd(), nearest);
 }
 
+bool ETransition::SegmentSensorPoints(EShape* placement, EPoint org, EPoint end, double& x0,
+                                      double& y0, double& x1, double& y1) {
+  if (placement != nullptr) {
+    org = placement->LocalToSensor(org);
+    end = placement->LocalToSensor(end);
+  }
+  x0 = org.GetX(), y0 = org.GetY(), x1 = end.GetX(), y1 = end.GetY();
+  const double limit = kMaxInterpolatedCoordinate;
+  return std::fabs(x0) < limit && std::fabs(y0) < limit && std::fabs(x1) < limit &&
+         std::fabs(y1) < limit;
+}
+
 void ETransition::MeasureSegment(EROI<EBW8>* roi, EShape* placement, EPoint org, EPoint end,
                                  bool nearest) {
+  if (m_eSamplingMode == GGE_SAMPLING_INTERPOLATED) {
+    double fx0, fy0, fx1, fy1;
+    if (!SegmentSensorPoints(placement, org, end, fx0, fy0, fx1, fy1)) {
+      m_Peaks.Empty();
+      m_n32SelectedIndex = -1;
+      return;
+    }
+    MeasureInterpolated(roi, fx0, fy0, fx1, fy1);
+    return;
+  }
   int x0, y0, x1, y1;
   if (!SegmentPixels(placement, org, end, nearest, x0, y0, x1, y1)) {
     m_Peaks.Empty();
@@ -100,6 +138,7 @@ EPoint ETransition::SelectedPointIn(EShape* placement) {
 }
 
 void ETransition::Measure(EROI<EBW8>* roi, int x0, int y0, int x1, int y1) {
+  if (m_eSamplingMode == GGE_SAMPLING_INTERPOLATED) return MeasureInterpolated(roi, x0, y0, x1, y1);
   if (m_bHVConstraint) ConstrainHV(x0, y0, x1, y1);
 
   const uint64_t thickness = m_un32Thickness;
@@ -118,7 +157,9 @@ void ETransition::Measure(EROI<EBW8>* roi, int x0, int y0, int x1, int y1) {
     m_n32SamplingY0 = y0;
     m_n32SamplingX1 = x1;
     m_n32SamplingY1 = y1;
-    const RootView image(roi);
+    m_bSampledInterpolated = false;
+    const RootView image =
+        m_pSharedRoot != nullptr && roi == m_pSharedRoi ? *m_pSharedRoot : RootView(roi);
     SampleStatus status;
     if (m_bTransitionRectangularSamplingArea && thickness > 1)
       status = SampleRectangular(image, DigitalLine(x0, y0, x1, y1, true), m_un32Thickness,
@@ -137,6 +178,47 @@ void ETransition::Measure(EROI<EBW8>* roi, int x0, int y0, int x1, int y1) {
     }
   }
 
+  AnalyseProfile();
+}
+
+void ETransition::MeasureInterpolated(EROI<EBW8>* roi, double x0, double y0, double x1, double y1) {
+  SubpixelSegment segment(x0, y0, x1, y1);
+  if (m_bHVConstraint) segment.ConstrainHV();
+
+  const uint64_t thickness = m_un32Thickness;
+  const uint64_t smoothing = m_un32Smoothing > 1 ? m_un32Smoothing : 1;
+  if (thickness == 0 || thickness * smoothing * kInterpolatedScale > kMaxSampleWeight) {
+    // As for the pixel walk: nothing is sampled, and the previous profile is analysed again.
+    ESetError(E_ERROR_INVALID_PARAMETER);
+    ETraceError("EPointMeasure::SampleProfile");
+  } else if (roi == nullptr) {
+    ESetError(E_ERROR_INVALID_PARAMETER);
+    ETraceError("ETransition::Measure");
+    m_Profile.Empty();
+  } else {
+    m_f64SamplingX0 = segment.x0;
+    m_f64SamplingY0 = segment.y0;
+    m_f64SamplingX1 = segment.x1;
+    m_f64SamplingY1 = segment.y1;
+    m_bSampledInterpolated = true;
+    m_n32BandHalfExtentX = m_n32BandHalfExtentY = 0;
+    const SampleStatus status = SampleInterpolated(
+        m_pSharedRoot != nullptr && roi == m_pSharedRoi ? *m_pSharedRoot : RootView(roi), segment,
+        m_un32Thickness, m_Profile);
+    // The profile's sixteenths of a grey level are folded into the scale of every limit.
+    m_un32AnalysisScale = static_cast<uint32_t>(thickness * kInterpolatedScale);
+    if (status == kSampleCannotSize) {
+      ETraceError("EPointMeasure::SampleProfile");
+      m_Profile.Empty();
+    } else if (smoothing > 1 && m_Profile.GetNumElements() > 0) {
+      if (Smooth(m_Profile, m_un32Smoothing, m_Derivative))
+        m_un32AnalysisScale = static_cast<uint32_t>(thickness * smoothing * kInterpolatedScale);
+    }
+  }
+  AnalyseProfile();
+}
+
+void ETransition::AnalyseProfile() {
   DeriveProfile();
   const int64_t threshold = m_un32Threshold;
   switch (m_eTransitionType) {
@@ -231,6 +313,11 @@ EPoint ETransition::GetMeasuredPoint(unsigned int index) {
   const unsigned count = m_Profile.GetNumElements();
   // A one-sample profile sits on a zero-length segment: its only position is the start.
   const double t = count > 1 ? center / (double(count) - 1.0) : 0.0;
+  if (m_bSampledInterpolated) {
+    const double x0 = m_f64SamplingX0, y0 = m_f64SamplingY0;
+    return EPoint(static_cast<float>(x0 + (m_f64SamplingX1 - x0) * t),
+                  static_cast<float>(y0 + (m_f64SamplingY1 - y0) * t));
+  }
   const double x0 = m_n32SamplingX0, y0 = m_n32SamplingY0;
   const double dx = double(m_n32SamplingX1) - x0, dy = double(m_n32SamplingY1) - y0;
   return EPoint(static_cast<float>(x0 + dx * t), static_cast<float>(y0 + dy * t));
@@ -285,9 +372,11 @@ void ETransition::Serialize(FILE* stream, int mode, unsigned int version) {
     return;
   }
   if (version > 3) {
-    uint8_t un8Version = 2;
+    // Version 3 adds the sampling mode; a pixel-walk transition writes version 2, byte for byte
+    // the record of readers that know no other sampler, and those refuse version 3.
+    uint8_t un8Version = m_eSamplingMode == GGE_SAMPLING_PIXEL_WALK ? 2 : 3;
     if (!TransferField(stream, mode, un8Version)) return;
-    if (!mode && un8Version > 2) {
+    if (!mode && un8Version > s_un8ReadableRecordVersion) {
       ESetError(E_ERROR_GAUGE_VERSION_TOO_NEW);
       return;
     }
@@ -297,6 +386,17 @@ void ETransition::Serialize(FILE* stream, int mode, unsigned int version) {
     } else {
       m_bTransitionRectangularSamplingArea = 0;
       m_bKeepFirstAndLastIncompletePeak = 0;
+    }
+    if (un8Version >= 3) {
+      int32_t sampling = m_eSamplingMode;
+      if (!TransferField(stream, mode, sampling)) return;
+      if (sampling != GGE_SAMPLING_PIXEL_WALK && sampling != GGE_SAMPLING_INTERPOLATED) {
+        ESetError(E_ERROR_INVALID_PARAMETER);
+        return;
+      }
+      m_eSamplingMode = static_cast<GGE_SAMPLING_MODE>(sampling);
+    } else {
+      m_eSamplingMode = GGE_SAMPLING_PIXEL_WALK;
     }
   }
   if (!TransferSegment(stream, mode, version, m_ToleranceSegment)) return;

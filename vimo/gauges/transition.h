@@ -7,8 +7,8 @@
 #include <cstdio>
 
 #include "vimo/core/core.h"
-#include "vimo/drawing/drawadapter.h"
 #include "vimo/core/vimo_export.h"
+#include "vimo/drawing/drawadapter.h"
 #include "vimo/gauges/peak.h"
 #include "vimo/geometry/line.h"
 #include "vimo/geometry/point.h"
@@ -32,12 +32,26 @@ enum GGE_TRANSITION_CHOICE : int {
   GGE_ALL_PEAKS = 5           // every peak; the first is the selected one
 };
 
-// Grey-level sums along the segment, one per sample (below 2^31 by construction).
+// How a profile is read from the image.
+enum GGE_SAMPLING_MODE : int {
+  // One pixel per sample along the digital line between the rounded end points.
+  GGE_SAMPLING_PIXEL_WALK = 0,
+  // Evenly spaced sub-pixel positions, about one pixel apart, along the exact segment, each
+  // interpolated bilinearly; the band is taken across the segment at one-pixel spacing. Sample
+  // i lies exactly where the result maps it back, at any angle.
+  GGE_SAMPLING_INTERPOLATED = 1
+};
+
+// Grey-level sums along the segment, one per sample (below 2^31 by construction). Interpolated
+// profiles hold sums in sixteenths of a grey level.
 typedef EBW32Vector EProfileVector;
 // Central differences of the profile, signed.
 typedef EINT32Vector EDerivativeVector;
 
 class EShape;
+namespace vimo_profile {
+struct RootView;
+}
 
 class VIMO_EXPORT ETransition {
  public:
@@ -67,6 +81,10 @@ class VIMO_EXPORT ETransition {
   void SetMinArea(unsigned int area) { m_un32MinArea = area; }
   int GetKeepFirstAndLastIncompletePeak() const { return m_bKeepFirstAndLastIncompletePeak; }
   void SetKeepFirstAndLastIncompletePeak(int keep) { m_bKeepFirstAndLastIncompletePeak = keep; }
+  // The sampler (pixel walk by default). Thresholds, amplitudes and areas keep their units in
+  // both modes. A value outside GGE_SAMPLING_MODE is refused with 32767 and the mode is kept.
+  GGE_SAMPLING_MODE GetSamplingMode() const { return m_eSamplingMode; }
+  void SetSamplingMode(GGE_SAMPLING_MODE mode);
 
   // The tolerance segment keeps its centre and gets length 2 x tolerance and the given angle
   // (caller's unit); GetTolerance returns its half-length.
@@ -91,15 +109,20 @@ class VIMO_EXPORT ETransition {
 
  protected:
   // One measurement along the pixel segment (x0, y0)-(x1, y1), in the coordinates of the root
-  // image of roi: sampling, smoothing, derivation, analysis and choice.
+  // image of roi: sampling, smoothing, derivation, analysis and choice. In interpolated mode the
+  // segment is sampled as MeasureInterpolated does.
   void Measure(EROI<EBW8>* roi, int x0, int y0, int x1, int y1);
+  // The same with the interpolated sampler along the exact segment (x0, y0)-(x1, y1), whatever
+  // the mode. End points that are not finite, or farther than 1e9 pixels, sample nothing.
+  void MeasureInterpolated(EROI<EBW8>* roi, double x0, double y0, double x1, double y1);
   // Places the tolerance segment: centre and angle (radians) in the gauge's placement
   // coordinates, length unchanged.
   void PlaceToleranceSegment(EPoint center, float angle);
   // Measures along the tolerance segment: its ends are converted to sensor pixels through
   // `placement` (the gauge's mother; NULL: the coordinates are pixels already), rounded down,
-  // or to the nearest integer with halves away from zero when `nearest` is set. Ends that are
-  // not finite pixel positions measure nothing and leave no transition selected.
+  // or to the nearest integer with halves away from zero when `nearest` is set; in interpolated
+  // mode they are not rounded. Ends that are not finite pixel positions measure nothing and
+  // leave no transition selected.
   void MeasureToleranceSegment(EROI<EBW8>* roi, EShape* placement, bool nearest);
   // The same along the segment from org to end, given in placement's coordinates; the
   // tolerance segment is left as it is (gauges that lay many profiles compute their ends).
@@ -110,6 +133,9 @@ class VIMO_EXPORT ETransition {
   // The same for the segment from org to end.
   static bool SegmentPixels(EShape* placement, EPoint org, EPoint end, bool nearest, int& x0,
                             int& y0, int& x1, int& y1);
+  // The same unrounded, as the interpolated sampler takes them.
+  static bool SegmentSensorPoints(EShape* placement, EPoint org, EPoint end, double& x0, double& y0,
+                                  double& x1, double& y1);
   // The selected transition in the gauge's placement coordinates (through placement's
   // SensorToLocal).
   EPoint SelectedPointIn(EShape* placement);
@@ -145,6 +171,10 @@ class VIMO_EXPORT ETransition {
   ELine m_ToleranceSegment;  // in the owning gauge's local coordinates
   // Pixel end points of the last sampled segment, after the horizontal/vertical adjustment.
   int32_t m_n32SamplingX0, m_n32SamplingY0, m_n32SamplingX1, m_n32SamplingY1;
+  // Sub-pixel end points of the last interpolated sampling, after the adjustment; they replace
+  // the pixel end points while m_bSampledInterpolated is set.
+  double m_f64SamplingX0, m_f64SamplingY0, m_f64SamplingX1, m_f64SamplingY1;
+  bool m_bSampledInterpolated;
   uint32_t m_un32AnalysisScale;  // Thickness x applied Smoothing: multiplies every limit
   GGE_TRANSITION_TYPE m_eTransitionType;
   GGE_TRANSITION_CHOICE m_eTransitionChoice;
@@ -157,6 +187,17 @@ class VIMO_EXPORT ETransition {
   int m_bTransitionRectangularSamplingArea;
   // Offset from the centre line to the outermost band pixel of the last rectangular sampling.
   int32_t m_n32BandHalfExtentX, m_n32BandHalfExtentY;
+  GGE_SAMPLING_MODE m_eSamplingMode;
+
+  // Every profile of a gauge measurement reads the same region: the gauge looks its root pixels
+  // up once and shares them for the length of its profile loop, ShareRoot(roi, &view) before
+  // and ShareRoot(nullptr, nullptr) after. Measurements of another region look up their own.
+  void ShareRoot(const EROI<EBW8>* roi, const vimo_profile::RootView* view) {
+    m_pSharedRoi = roi;
+    m_pSharedRoot = view;
+  }
+  const EROI<EBW8>* m_pSharedRoi = nullptr;
+  const vimo_profile::RootView* m_pSharedRoot = nullptr;
 
  private:
   // The gauges that hold transitions as members measure and persist through them.
@@ -167,6 +208,14 @@ class VIMO_EXPORT ETransition {
   friend struct ETransitionTestAccess;
 
   void AnalyseLimits(bool onProfile, int64_t low, int64_t high);
+  // The drawn half-extent of a pixel-walk band across the pixel segment (x0, y0)-(x1, y1).
+  void PixelWalkBand(int x0, int y0, int x1, int y1, float& ox, float& oy) const;
+  // Derivation, analysis and choice on the current profile, after its sampling and smoothing.
+  void AnalyseProfile();
+
+  // Highest transition record version the reader accepts; lowered only to check how readers
+  // that predate a version treat it.
+  static uint8_t s_un8ReadableRecordVersion;
 
   // Diagnostic switch: the axis sampler takes the pixel on the floor side of the segment instead
   // of the nearest one. Only for accuracy comparisons.

@@ -57,7 +57,7 @@ void Apply(Gauge& gauge, const Configuration& c, float step) {
 
 // Lines through the image centre at a random angle (or within 1 degree of an axis) and a
 // random sub-pixel offset; the nominal gauge is placed up to 1 px and 1 degree off.
-void LineSet(bool nearAxis, Errors position[], Errors angle[]) {
+void LineSet(bool nearAxis, double noise, Errors position[], Errors angle[]) {
   std::mt19937 rng(nearAxis ? 11 : 7);
   std::uniform_real_distribution<double> unit(0.0, 1.0);
   for (int trial = 0; trial < kTrials; ++trial) {
@@ -65,7 +65,7 @@ void LineSet(bool nearAxis, Errors position[], Errors angle[]) {
     const double a = degrees * kPi / 180, nx = -std::sin(a), ny = std::cos(a);
     const double c = 80 * nx + 80 * ny + unit(rng);
     EImage<EBW8> image = gauge_test::EdgeImage(160, 160, std::atan2(ny, nx), c, 80, 80 + kContrast,
-                                               kBlur, kNoise, 1000 + trial + (nearAxis ? 5000 : 0));
+                                               kBlur, noise, 1000 + trial + (nearAxis ? 5000 : 0));
     const double shift = 2 * unit(rng) - 1, turn = 2 * unit(rng) - 1;
     const double off = c - 80 * nx - 80 * ny + shift;
     for (int k = 0; k < kCount; ++k) {
@@ -85,13 +85,13 @@ void LineSet(bool nearAxis, Errors position[], Errors angle[]) {
 }
 
 // Discs of radius 50 at a random sub-pixel centre; the nominal circle up to 1 px off.
-void CircleSet(GGE_FITTING_MODE mode, Errors radius[], Errors center[]) {
+void CircleSet(GGE_FITTING_MODE mode, double noise, Errors radius[], Errors center[]) {
   std::mt19937 rng(23);
   std::uniform_real_distribution<double> unit(0.0, 1.0);
   for (int trial = 0; trial < kTrials; ++trial) {
     const double cx = 80 + unit(rng), cy = 80 + unit(rng);
-    EImage<EBW8> image = gauge_test::DiscImage(160, 160, cx, cy, 50, 80, 80 + kContrast, kBlur,
-                                               kNoise, 3000 + trial);
+    EImage<EBW8> image =
+        gauge_test::DiscImage(160, 160, cx, cy, 50, 80, 80 + kContrast, kBlur, noise, 3000 + trial);
     const double px = cx + 2 * unit(rng) - 1, py = cy + 2 * unit(rng) - 1;
     for (int k = 0; k < kCount; ++k) {
       ECircleGauge gauge;
@@ -154,10 +154,15 @@ int main() {
               kBlur, kNoise, kTrials);
   Errors position[kCount], angle[kCount], axisPosition[kCount], axisAngle[kCount];
   Errors radius[kCount], center[kCount], wRadius[kCount], wCenter[kCount];
-  LineSet(false, position, angle);
-  LineSet(true, axisPosition, axisAngle);
-  CircleSet(GGE_FITTING_UNWEIGHTED, radius, center);
-  CircleSet(GGE_FITTING_WEIGHTED, wRadius, wCenter);
+  // The same without noise: what remains is the sampling's and the estimator's own error.
+  Errors quietAxisPosition[kCount], quietAxisAngle[kCount], quietRadius[kCount],
+      quietCenter[kCount];
+  LineSet(false, kNoise, position, angle);
+  LineSet(true, kNoise, axisPosition, axisAngle);
+  CircleSet(GGE_FITTING_UNWEIGHTED, kNoise, radius, center);
+  CircleSet(GGE_FITTING_WEIGHTED, kNoise, wRadius, wCenter);
+  LineSet(true, 0.0, quietAxisPosition, quietAxisAngle);
+  CircleSet(GGE_FITTING_UNWEIGHTED, 0.0, quietRadius, quietCenter);
   for (int k = 0; k < kCount; ++k) {
     const Configuration& c = kConfigurations[k];
     std::printf("%s, sampling step %.0f\n", c.name, double(c.lineStep));
@@ -165,6 +170,8 @@ int main() {
     Row("line, within 1 deg of axis", axisPosition[k], "px", axisAngle[k], "deg");
     Row("circle r 50: radius|centre", radius[k], "px", center[k], "px");
     Row("circle r 50, weighted fit", wRadius[k], "px", wCenter[k], "px");
+    Row("no noise: line near axis", quietAxisPosition[k], "px", quietAxisAngle[k], "deg");
+    Row("no noise: circle r 50", quietRadius[k], "px", quietCenter[k], "px");
   }
   PrintBounds();
   return 0;

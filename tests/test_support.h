@@ -33,12 +33,22 @@ inline std::string DataFile(const std::string& relative) {
   return stat(path.c_str(), &info) == 0 ? path : std::string();
 }
 
-// Whether the library reads and writes PNG files (built with libpng); tests of PNG files skip
-// otherwise.
+// Whether the library reads and writes PNG, JPEG and TIFF files (built with libpng, libjpeg,
+// libtiff); tests of those files skip otherwise.
 #ifdef VIMO_TEST_HAVE_PNG
 constexpr bool kHavePng = true;
 #else
 constexpr bool kHavePng = false;
+#endif
+#ifdef VIMO_TEST_HAVE_JPEG
+constexpr bool kHaveJpeg = true;
+#else
+constexpr bool kHaveJpeg = false;
+#endif
+#ifdef VIMO_TEST_HAVE_TIFF
+constexpr bool kHaveTiff = true;
+#else
+constexpr bool kHaveTiff = false;
 #endif
 
 // A fresh path in a per-process scratch folder.

@@ -8,6 +8,7 @@
 #include "vimo/calibration/vexlor_delaunaytriangulation.h"
 #include "vimo/calibration/world.h"
 #include "vimo/calibration/worldshape.h"
+#include "vimo/core/bitdepth.h"
 #include "vimo/core/codedimage.h"
 #include "vimo/core/core.h"
 #include "vimo/drawing/drawadapter.h"

@@ -140,6 +140,13 @@ TEST(ImageRegions, BadSizesLeaveTheImageAsItWas) {
   EXPECT_EQ(image.GetPixel(1, 2), 21);
   image.SetSize(0, 0);
   EXPECT_TRUE(image.IsVoid());
+  // A colour row one pixel past 2^31 bytes (3 x 715827883) is refused before any allocation.
+  EOk();
+  EImage<EC24> wide(2, 2);
+  wide.SetSize(715827883, 1);
+  EXPECT_EQ(EGetError(), E_ERROR_ALLOCATION_FAILED);
+  EXPECT_EQ(wide.GetWidth(), 2);
+  EOk();
 }
 
 TEST(ImageRegions, CopiesOwnTheirPixels) {

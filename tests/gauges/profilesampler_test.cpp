@@ -7,6 +7,7 @@
 
 #include <climits>
 #include <random>
+#include <vector>
 
 using namespace vimo_profile;
 
@@ -76,6 +77,16 @@ TEST(RunAnalysis, ExtremeLimitsSaturateAndEmptyInputGivesNothing) {
   EXPECT_EQ(peaks[0].Area, INT32_MIN);
   AnalyseRuns(v, 0, deep, peaks);
   EXPECT_EQ(peaks.GetNumElements(), 0u);
+  // The largest threshold (2^32 - 1) at the largest analysis scale puts the low limit near
+  // 2^55: a long run's area passes 2^63 and must neither wrap nor move the centre.
+  const int64_t scale = 0x7FFFFFFF / 255;
+  const RunLimits huge{int64_t(0xFFFFFFFFu) * scale, 256 * scale, 0, 0, scale, true};
+  const std::vector<uint32_t> flat(600, 1000);
+  AnalyseRuns(flat.data(), 600, huge, peaks);
+  ASSERT_EQ(peaks.GetNumElements(), 1u);
+  EXPECT_EQ(peaks[0].Length, 600u);
+  EXPECT_EQ(peaks[0].Area, INT32_MIN);
+  EXPECT_NEAR(peaks[0].Center, 299.5f, 1e-3f);
 }
 
 TEST(HVConstraint, ThroughTheMiddleAndSaturatingAtTheLimits) {

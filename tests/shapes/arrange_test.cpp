@@ -513,6 +513,13 @@ TEST(ShapeMasks, WedgeDiscMatchesBruteForce) {
   EXPECT_EQ(EGetError(), E_ERROR_INVALID_PARAMETER);
   EXPECT_STREQ(EGetErrorTrace(), "EWedgeShape::SetupMask ( BW8)\n");
   EOk();
+  // A disc far away on either side (finite, beyond every whole number) covers nothing.
+  for (float far : {-3e38f, 3e38f}) {
+    EWedgeShape distant(EPoint(far, far), 16, 0, 0, 90.0f);
+    distant.SetupMask(&roi);
+    EXPECT_EQ(EGetError(), E_OK) << far;
+    EXPECT_EQ(roi.GetRuns().GetNumElements(), 0u) << far;
+  }
 }
 
 // Under a turned and scaled mother: a plain daughter keeps its absolute orientation and size, a

@@ -220,10 +220,27 @@ class EImage : public EROI<T> {
     SetSize(model->GetWidth(), model->GetHeight());
   }
 
-  // PGM (P5) and PPM (P6) always, 8-bit grey and RGB PNG through libpng; 8-bit grey and colour
-  // images only. On failure the image is left as it was.
+  // Image files, for EImage<EBW8>, EImage<EBW16> and EImage<EC24> (other pixel types set
+  // 32767). Load recognises the format by the file's first bytes: binary PGM (P5) and PPM (P6)
+  // always; PNG, JPEG and TIFF when the library was built with libpng, libjpeg and libtiff
+  // (otherwise 1105). Files hold grey or RGB samples of 8 or 16 bits, and pixels get them so:
+  // - a colour file in a grey image: the luma, round((299 R + 587 G + 114 B) / 1000), of the
+  //   file's samples; a grey file in a colour image: the grey level in all three channels;
+  // - 16-bit samples in 8-bit pixels keep their high byte (value >> 8); to map 10- or 12-bit
+  //   camera data to 8 bits, load into EImage<EBW16> and use EConvertToBW8Shift or
+  //   EConvertToBW8Window (vimo/core/bitdepth.h);
+  // - 8-bit samples in 16-bit pixels keep their values (0..255); PGM/PPM samples of a maximum
+  //   value below 255 are first scaled to 0..255;
+  // - PNG and TIFF palettes expand to RGB, alpha is dropped, PNG gamma is not applied, TIFF
+  //   grey with white at zero is inverted; CMYK JPEG and other TIFF kinds set 1105.
+  // Errors: 1102 the file cannot be opened, 1103 it is truncated or damaged, 1105 it is not an
+  // image file the library reads, 1303 its size exceeds EGetImageFilePixelLimit() or memory
+  // fails. On failure the image is left as it was.
   void Load(const char* path);
-  // Format from the file name's extension: .pgm, .ppm, .png.
+  // Format from the file name's extension: .pgm, .ppm, .png, .jpg/.jpeg, .tif/.tiff. 16-bit
+  // images write 16-bit PGM, PNG and TIFF; JPEG (quality 95) holds 8-bit images only; a colour
+  // image written as .pgm keeps the luma. An extension the library cannot write for this
+  // pixel type, or an empty image, sets 32767.
   void Save(const char* path);
 
  private:
@@ -241,6 +258,10 @@ template <>
 VIMO_EXPORT void EImage<EBW8>::Load(const char* path);
 template <>
 VIMO_EXPORT void EImage<EBW8>::Save(const char* path);
+template <>
+VIMO_EXPORT void EImage<EBW16>::Load(const char* path);
+template <>
+VIMO_EXPORT void EImage<EBW16>::Save(const char* path);
 template <>
 VIMO_EXPORT void EImage<EC24>::Load(const char* path);
 template <>

@@ -1,23 +1,25 @@
-// Image file input and output: binary PGM/PPM always, PNG through libpng when available.
+// Image file input and output. A file read is recognised by its first bytes, a file written by
+// its name's extension. Binary PGM/PPM always; PNG, JPEG and TIFF when the library is built with
+// libpng, libjpeg and libtiff. The codecs decode row by row straight into the new image, which
+// replaces the caller's only once the whole file has been read.
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <new>
+#include <stdexcept>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "vimo/core/image.h"
+#include "vimo/core/imagecodecs.h"
+#include "vimo/core/settings.h"
 
-#ifdef VIMO_HAVE_PNG
-#include <png.h>
-#endif
+using vimo_detail::RasterFormat;
+using vimo_detail::RasterSink;
+using vimo_detail::RasterSource;
 
 namespace {
-
-// A decoded file: 1 (grey) or 3 (RGB) interleaved 8-bit channels, rows packed.
-struct RasterData {
-  int width = 0, height = 0, channels = 0;
-  std::vector<uint8_t> pixels;
-};
 
 bool EndsWith(const std::string& text, const char* suffix) {
   size_t n = std::strlen(suffix);
@@ -28,238 +30,260 @@ bool EndsWith(const std::string& text, const char* suffix) {
   return true;
 }
 
-// Reads one header integer of a PNM file, skipping white space and comments.
-bool ReadPnmInteger(FILE* file, long& value) {
-  int c = std::fgetc(file);
-  for (;;) {
-    while (c != EOF && std::isspace(c)) c = std::fgetc(file);
-    if (c != '#') break;
-    while (c != EOF && c != '\n' && c != '\r') c = std::fgetc(file);
-  }
-  if (c == EOF || !std::isdigit(c)) return false;
-  value = 0;
-  while (c != EOF && std::isdigit(c)) {
-    value = value * 10 + (c - '0');
-    if (value > 1000000000L) return false;
-    c = std::fgetc(file);
-  }
-  // Exactly one white-space byte ends the header's last field.
-  return c != EOF && std::isspace(c);
+void Report(E_ERRORS code, const char* trace) {
+  ESetError(code);
+  ETraceError(trace);
 }
 
-E_ERRORS ReadPnm(FILE* file, RasterData& out) {
-  unsigned char magic[2];
-  if (std::fread(magic, 1, 2, file) != 2) return E_ERROR_READ_FAILED;
-  if (magic[0] != 'P' || (magic[1] != '5' && magic[1] != '6')) return E_ERROR_BAD_SIGNATURE;
-  int channels = magic[1] == '5' ? 1 : 3;
-  long width, height, maxval;
-  if (!ReadPnmInteger(file, width) || !ReadPnmInteger(file, height) ||
-      !ReadPnmInteger(file, maxval))
-    return E_ERROR_BAD_SIGNATURE;
-  if (width <= 0 || height <= 0 || maxval <= 0 || maxval > 65535) return E_ERROR_BAD_SIGNATURE;
-  int bytesPerSample = maxval > 255 ? 2 : 1;
-  // Compare the stated size with what the file holds before allocating for it.
-  long start = std::ftell(file);
-  if (start < 0 || std::fseek(file, 0, SEEK_END) != 0) return E_ERROR_READ_FAILED;
-  long end = std::ftell(file);
-  if (end < 0 || std::fseek(file, start, SEEK_SET) != 0) return E_ERROR_READ_FAILED;
-  unsigned long long need =
-      static_cast<unsigned long long>(width) * height * channels * bytesPerSample;
-  if (need > static_cast<unsigned long long>(end - start)) return E_ERROR_READ_FAILED;
-  if (width > 1 << 20 || height > 1 << 20) return E_ERROR_BAD_SIGNATURE;
-  std::vector<uint8_t> raw(static_cast<size_t>(need));
-  if (std::fread(raw.data(), 1, raw.size(), file) != raw.size()) return E_ERROR_READ_FAILED;
-  out.width = static_cast<int>(width);
-  out.height = static_cast<int>(height);
-  out.channels = channels;
-  size_t samples = static_cast<size_t>(width) * height * channels;
-  out.pixels.resize(samples);
-  for (size_t i = 0; i < samples; ++i) {
-    long v = bytesPerSample == 2 ? (long(raw[2 * i]) << 8) | raw[2 * i + 1] : raw[i];
-    out.pixels[i] = static_cast<uint8_t>(maxval == 255 ? v : (v * 255 + maxval / 2) / maxval);
-  }
-  return E_OK;
+// The rule for colour files loaded into grey images: the rounded luma of the samples.
+inline unsigned Luma(unsigned r, unsigned g, unsigned b) {
+  return (299 * r + 587 * g + 114 * b + 500) / 1000;
 }
 
-#ifdef VIMO_HAVE_PNG
-E_ERRORS ReadPng(const char* path, RasterData& out) {
-  png_image image;
-  std::memset(&image, 0, sizeof(image));
-  image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&image, path)) return E_ERROR_BAD_SIGNATURE;
-  bool colour = (image.format & PNG_FORMAT_FLAG_COLOR) != 0;
-  image.format = colour ? PNG_FORMAT_RGB : PNG_FORMAT_GRAY;
-  if (image.width == 0 || image.height == 0 || image.width > (1u << 20) ||
-      image.height > (1u << 20)) {
-    png_image_free(&image);
-    return E_ERROR_BAD_SIGNATURE;
-  }
-  std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(image));
-  if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) {
-    png_image_free(&image);
-    return E_ERROR_READ_FAILED;
-  }
-  out.width = static_cast<int>(image.width);
-  out.height = static_cast<int>(image.height);
-  out.channels = colour ? 3 : 1;
-  out.pixels.swap(pixels);
-  return E_OK;
+// One pixel from the samples of a file: 16-bit samples keep their high byte in 8-bit pixels
+// (shift 8), 16-bit pixels keep every value.
+inline void Put(EBW8& pixel, unsigned r, unsigned g, unsigned b, bool grey, int shift) {
+  pixel = static_cast<EBW8>((grey ? r : Luma(r, g, b)) >> shift);
 }
-#endif
+inline void Put(EBW16& pixel, unsigned r, unsigned g, unsigned b, bool grey, int) {
+  pixel = static_cast<EBW16>(grey ? r : Luma(r, g, b));
+}
+inline void Put(EC24& pixel, unsigned r, unsigned g, unsigned b, bool, int shift) {
+  pixel = EC24{static_cast<uint8_t>(r >> shift), static_cast<uint8_t>(g >> shift),
+               static_cast<uint8_t>(b >> shift)};
+}
 
-E_ERRORS ReadRaster(const char* path, RasterData& out) {
+template <class T, class S>
+void ConvertRow(const S* in, int channels, int shift, T* out, int width) {
+  if (channels == 1) {
+    for (int x = 0; x < width; ++x) Put(out[x], in[x], in[x], in[x], true, shift);
+  } else {
+    for (int x = 0; x < width; ++x, in += 3) Put(out[x], in[0], in[1], in[2], false, shift);
+  }
+}
+
+// Receives a decoded file into a new image of its size, once the size passes the pixel limit.
+template <class T>
+class ImageSink : public RasterSink {
+ public:
+  E_ERRORS Begin(const RasterFormat& format) override {
+    if (format.width <= 0 || format.height <= 0 || (format.channels != 1 && format.channels != 3) ||
+        (format.bits != 8 && format.bits != 16))
+      return E_ERROR_BAD_SIGNATURE;
+    if (static_cast<int64_t>(format.width) * format.height > EGetImageFilePixelLimit())
+      return E_ERROR_ALLOCATION_FAILED;
+    image.SetSize(format.width, format.height);
+    if (image.GetWidth() != format.width || image.GetHeight() != format.height)
+      return E_ERROR_ALLOCATION_FAILED;
+    m_Format = format;
+    return E_OK;
+  }
+  void Row(int y, const void* samples) override {
+    T* out = image.GetImagePtr(0, y);
+    if (m_Format.bits == 16)
+      ConvertRow(static_cast<const uint16_t*>(samples), m_Format.channels, 8, out, m_Format.width);
+    else
+      ConvertRow(static_cast<const uint8_t*>(samples), m_Format.channels, 0, out, m_Format.width);
+  }
+  EImage<T> image;
+
+ private:
+  RasterFormat m_Format;
+};
+
+E_ERRORS ReadFile(const char* path, RasterSink& sink) {
   if (path == nullptr) return E_ERROR_CANNOT_OPEN_FILE;
   FILE* file = std::fopen(path, "rb");
   if (file == nullptr) return E_ERROR_CANNOT_OPEN_FILE;
   unsigned char head[8] = {0};
-  size_t got = std::fread(head, 1, sizeof(head), file);
-  E_ERRORS result;
+  const size_t got = std::fread(head, 1, sizeof(head), file);
+  std::rewind(file);
+  E_ERRORS result = E_ERROR_BAD_SIGNATURE;
+  const bool tiff =
+      got >= 4 &&
+      ((std::memcmp(head, "II", 2) == 0 && head[3] == 0 && (head[2] == 42 || head[2] == 43)) ||
+       (std::memcmp(head, "MM", 2) == 0 && head[2] == 0 && (head[3] == 42 || head[3] == 43)));
   if (got == 0) {
     result = E_ERROR_READ_FAILED;
   } else if (got >= 2 && head[0] == 'P' && (head[1] == '5' || head[1] == '6')) {
-    std::rewind(file);
-    result = ReadPnm(file, out);
+    result = vimo_detail::ReadPnm(file, sink);
   } else if (got == 8 && std::memcmp(head, "\x89PNG\r\n\x1a\n", 8) == 0) {
 #ifdef VIMO_HAVE_PNG
-    std::fclose(file);
-    return ReadPng(path, out);
-#else
-    result = E_ERROR_BAD_SIGNATURE;
+    result = vimo_detail::ReadPng(file, sink);
 #endif
-  } else {
-    result = E_ERROR_BAD_SIGNATURE;
+  } else if (got >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF) {
+#ifdef VIMO_HAVE_JPEG
+    result = vimo_detail::ReadJpeg(file, sink);
+#endif
+  } else if (tiff) {
+#ifdef VIMO_HAVE_TIFF
+    std::fclose(file);
+    return vimo_detail::ReadTiff(path, sink);
+#endif
   }
   std::fclose(file);
   return result;
 }
 
-E_ERRORS WriteRaster(const char* path, const RasterData& in) {
-  if (path == nullptr) return E_ERROR_CANNOT_OPEN_FILE;
-  std::string name(path);
-  if (EndsWith(name, ".png")) {
-#ifdef VIMO_HAVE_PNG
-    png_image image;
-    std::memset(&image, 0, sizeof(image));
-    image.version = PNG_IMAGE_VERSION;
-    image.width = static_cast<png_uint_32>(in.width);
-    image.height = static_cast<png_uint_32>(in.height);
-    image.format = in.channels == 3 ? PNG_FORMAT_RGB : PNG_FORMAT_GRAY;
-    if (!png_image_write_to_file(&image, path, 0, in.pixels.data(), 0, nullptr))
-      return E_ERROR_WRITE_FAILED;
-    return E_OK;
-#else
-    return E_ERROR_INVALID_PARAMETER;
-#endif
+// Loads a file into sink.image; on failure reports the code under the caller's name.
+template <class T>
+bool LoadFile(const char* path, ImageSink<T>& sink, const char* trace) {
+  E_ERRORS code;
+  try {
+    code = ReadFile(path, sink);
+  } catch (const std::bad_alloc&) {
+    code = E_ERROR_ALLOCATION_FAILED;
+  } catch (const std::length_error&) {
+    code = E_ERROR_ALLOCATION_FAILED;
   }
-  bool grey = EndsWith(name, ".pgm");
-  if (!grey && !EndsWith(name, ".ppm")) return E_ERROR_INVALID_PARAMETER;
-  if (grey != (in.channels == 1)) return E_ERROR_INVALID_PARAMETER;
-  FILE* file = std::fopen(path, "wb");
-  if (file == nullptr) return E_ERROR_CANNOT_OPEN_FILE;
-  bool ok = std::fprintf(file, "P%c\n%d %d\n255\n", grey ? '5' : '6', in.width, in.height) > 0 &&
-            std::fwrite(in.pixels.data(), 1, in.pixels.size(), file) == in.pixels.size();
-  if (std::fclose(file) != 0 && ok) return E_ERROR_CLOSE_FAILED;
-  return ok ? E_OK : E_ERROR_WRITE_FAILED;
+  if (code != E_OK) Report(code, trace);
+  return code == E_OK;
 }
 
-void Report(E_ERRORS code, const char* trace) {
-  ESetError(code);
-  ETraceError(trace);
+// Gives the rows of an image to a writer, each as the file stores it.
+template <class T>
+class ImageSource : public RasterSource {
+ public:
+  ImageSource(EImage<T>& image, int channels, int bits) : m_Image(image) {
+    m_Format.width = image.GetWidth();
+    m_Format.height = image.GetHeight();
+    m_Format.channels = channels;
+    m_Format.bits = bits;
+  }
+  const RasterFormat& Format() const override { return m_Format; }
+  const void* Row(int y) override { return m_Image.GetImagePtr(0, y); }
+
+ protected:
+  EImage<T>& m_Image;
+  RasterFormat m_Format;
+};
+
+// A colour image written to a grey file keeps the luma.
+class LumaSource : public ImageSource<EC24> {
+ public:
+  explicit LumaSource(EImage<EC24>& image)
+      : ImageSource<EC24>(image, 1, 8), m_Row(static_cast<size_t>(image.GetWidth())) {}
+  const void* Row(int y) override {
+    const EC24* in = m_Image.GetImagePtr(0, y);
+    for (size_t x = 0; x < m_Row.size(); ++x)
+      m_Row[x] = static_cast<uint8_t>(Luma(in[x].C0, in[x].C1, in[x].C2));
+    return m_Row.data();
+  }
+
+ private:
+  std::vector<uint8_t> m_Row;
+};
+
+enum class FileKind { Pgm, Ppm, Png, Jpeg, Tiff, Unknown };
+
+FileKind KindOf(const char* path) {
+  const std::string name(path);
+  if (EndsWith(name, ".pgm")) return FileKind::Pgm;
+  if (EndsWith(name, ".ppm")) return FileKind::Ppm;
+  if (EndsWith(name, ".png")) return FileKind::Png;
+  if (EndsWith(name, ".jpg") || EndsWith(name, ".jpeg")) return FileKind::Jpeg;
+  if (EndsWith(name, ".tif") || EndsWith(name, ".tiff")) return FileKind::Tiff;
+  return FileKind::Unknown;
+}
+
+// Writes through the codec of the file's kind.
+E_ERRORS WriteFile(const char* path, FileKind kind, RasterSource& source) {
+  const RasterFormat& format = source.Format();
+  bool supported = false;
+  switch (kind) {
+    case FileKind::Pgm: supported = format.channels == 1; break;
+    case FileKind::Ppm: supported = format.channels == 3; break;
+#ifdef VIMO_HAVE_PNG
+    case FileKind::Png: supported = true; break;
+#endif
+#ifdef VIMO_HAVE_JPEG
+    case FileKind::Jpeg: supported = format.bits == 8; break;
+#endif
+#ifdef VIMO_HAVE_TIFF
+    case FileKind::Tiff: supported = true; break;
+#endif
+    default: break;
+  }
+  if (!supported) return E_ERROR_INVALID_PARAMETER;
+  E_ERRORS code = E_ERROR_INVALID_PARAMETER;
+#ifdef VIMO_HAVE_TIFF
+  if (kind == FileKind::Tiff) return vimo_detail::WriteTiff(path, source);
+#endif
+  FILE* file = std::fopen(path, "wb");
+  if (file == nullptr) return E_ERROR_CANNOT_OPEN_FILE;
+  if (kind == FileKind::Pgm || kind == FileKind::Ppm) code = vimo_detail::WritePnm(file, source);
+#ifdef VIMO_HAVE_PNG
+  if (kind == FileKind::Png) code = vimo_detail::WritePng(file, source);
+#endif
+#ifdef VIMO_HAVE_JPEG
+  if (kind == FileKind::Jpeg) code = vimo_detail::WriteJpeg(file, source);
+#endif
+  if (std::fclose(file) != 0 && code == E_OK) code = E_ERROR_CLOSE_FAILED;
+  return code;
+}
+
+// Checks what every save needs, then writes; reports failures under the caller's name.
+template <class T>
+void SaveFile(EImage<T>& image, const char* path, int channels, int bits, const char* trace) {
+  if (path == nullptr) return Report(E_ERROR_CANNOT_OPEN_FILE, trace);
+  if (image.GetWidth() == 0 || image.GetHeight() == 0)
+    return Report(E_ERROR_INVALID_PARAMETER, trace);
+  const FileKind kind = KindOf(path);
+  E_ERRORS code;
+  try {
+    if constexpr (std::is_same_v<T, EC24>) {
+      if (kind == FileKind::Pgm) {
+        LumaSource source(image);
+        code = WriteFile(path, kind, source);
+        if (code != E_OK) Report(code, trace);
+        return;
+      }
+    }
+    ImageSource<T> source(image, channels, bits);
+    code = WriteFile(path, kind, source);
+  } catch (const std::bad_alloc&) {
+    code = E_ERROR_ALLOCATION_FAILED;
+  }
+  if (code != E_OK) Report(code, trace);
 }
 
 }  // namespace
 
 template <>
 void EImage<EBW8>::Load(const char* path) {
-  RasterData data;
-  E_ERRORS code = ReadRaster(path, data);
-  if (code != E_OK) return Report(code, "EImage<EBW8>::Load");
-  EImage<EBW8> loaded(data.width, data.height);
-  if (loaded.IsVoid()) return ETraceError("EImage<EBW8>::Load");
-  for (int y = 0; y < data.height; ++y) {
-    EBW8* row = loaded.GetImagePtr(0, y);
-    const uint8_t* src = data.pixels.data() + static_cast<size_t>(y) * data.width * data.channels;
-    for (int x = 0; x < data.width; ++x) {
-      if (data.channels == 1) {
-        row[x] = src[x];
-      } else {
-        const uint8_t* p = src + 3 * x;
-        row[x] = static_cast<EBW8>((299 * p[0] + 587 * p[1] + 114 * p[2] + 500) / 1000);
-      }
-    }
-  }
-  SetSize(data.width, data.height);
-  if (GetWidth() != data.width || GetHeight() != data.height)
-    return ETraceError("EImage<EBW8>::Load");
-  AdoptPixels(loaded.m_Pixels, data.width, data.height, loaded.m_Pitch);
+  ImageSink<EBW8> sink;
+  if (!LoadFile(path, sink, "EImage<EBW8>::Load")) return;
+  AdoptPixels(sink.image.m_Pixels, sink.image.m_ImageWidth, sink.image.m_ImageHeight,
+              sink.image.m_Pitch);
+}
+
+template <>
+void EImage<EBW16>::Load(const char* path) {
+  ImageSink<EBW16> sink;
+  if (!LoadFile(path, sink, "EImage<EBW16>::Load")) return;
+  AdoptPixels(sink.image.m_Pixels, sink.image.m_ImageWidth, sink.image.m_ImageHeight,
+              sink.image.m_Pitch);
 }
 
 template <>
 void EImage<EC24>::Load(const char* path) {
-  RasterData data;
-  E_ERRORS code = ReadRaster(path, data);
-  if (code != E_OK) return Report(code, "EImage<EC24>::Load");
-  EImage<EC24> loaded(data.width, data.height);
-  if (loaded.IsVoid()) return ETraceError("EImage<EC24>::Load");
-  for (int y = 0; y < data.height; ++y) {
-    EC24* row = loaded.GetImagePtr(0, y);
-    const uint8_t* src = data.pixels.data() + static_cast<size_t>(y) * data.width * data.channels;
-    for (int x = 0; x < data.width; ++x) {
-      if (data.channels == 1)
-        row[x] = EC24{src[x], src[x], src[x]};
-      else
-        row[x] = EC24{src[3 * x], src[3 * x + 1], src[3 * x + 2]};
-    }
-  }
-  SetSize(data.width, data.height);
-  if (GetWidth() != data.width || GetHeight() != data.height)
-    return ETraceError("EImage<EC24>::Load");
-  AdoptPixels(loaded.m_Pixels, data.width, data.height, loaded.m_Pitch);
+  ImageSink<EC24> sink;
+  if (!LoadFile(path, sink, "EImage<EC24>::Load")) return;
+  AdoptPixels(sink.image.m_Pixels, sink.image.m_ImageWidth, sink.image.m_ImageHeight,
+              sink.image.m_Pitch);
 }
 
 template <>
 void EImage<EBW8>::Save(const char* path) {
-  RasterData data;
-  data.width = GetWidth();
-  data.height = GetHeight();
-  data.channels = 1;
-  if (data.width == 0 || data.height == 0)
-    return Report(E_ERROR_INVALID_PARAMETER, "EImage<EBW8>::Save");
-  data.pixels.resize(static_cast<size_t>(data.width) * data.height);
-  for (int y = 0; y < data.height; ++y)
-    std::memcpy(&data.pixels[static_cast<size_t>(y) * data.width], GetImagePtr(0, y), data.width);
-  E_ERRORS code = WriteRaster(path, data);
-  if (code != E_OK) Report(code, "EImage<EBW8>::Save");
+  SaveFile(*this, path, 1, 8, "EImage<EBW8>::Save");
+}
+
+template <>
+void EImage<EBW16>::Save(const char* path) {
+  SaveFile(*this, path, 1, 16, "EImage<EBW16>::Save");
 }
 
 template <>
 void EImage<EC24>::Save(const char* path) {
-  RasterData data;
-  data.width = GetWidth();
-  data.height = GetHeight();
-  data.channels = 3;
-  if (data.width == 0 || data.height == 0)
-    return Report(E_ERROR_INVALID_PARAMETER, "EImage<EC24>::Save");
-  std::string name(path != nullptr ? path : "");
-  if (EndsWith(name, ".pgm")) {
-    // A grey file of a colour image keeps the luminance.
-    data.channels = 1;
-  }
-  data.pixels.resize(static_cast<size_t>(data.width) * data.height * data.channels);
-  for (int y = 0; y < data.height; ++y) {
-    const EC24* row = GetImagePtr(0, y);
-    for (int x = 0; x < data.width; ++x) {
-      size_t i = static_cast<size_t>(y) * data.width + x;
-      if (data.channels == 1) {
-        data.pixels[i] = static_cast<uint8_t>(
-            (299 * row[x].C0 + 587 * row[x].C1 + 114 * row[x].C2 + 500) / 1000);
-      } else {
-        data.pixels[3 * i] = row[x].C0;
-        data.pixels[3 * i + 1] = row[x].C1;
-        data.pixels[3 * i + 2] = row[x].C2;
-      }
-    }
-  }
-  E_ERRORS code = WriteRaster(path, data);
-  if (code != E_OK) Report(code, "EImage<EC24>::Save");
+  SaveFile(*this, path, 3, 8, "EImage<EC24>::Save");
 }

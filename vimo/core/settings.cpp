@@ -1,9 +1,12 @@
 #include "vimo/core/settings.h"
 
+#include "vimo/core/errors.h"
+
 namespace {
 
 E_ANGLE_UNITS g_AngleUnit = E_ANGLE_UNIT_DEGREES;
 int g_RecursiveCopy = 1;
+int64_t g_ImageFilePixelLimit = int64_t(1) << 28;
 
 // Radians per unit, in double precision so that a round trip is as exact as floats allow.
 double RadiansPerUnit() {
@@ -48,3 +51,14 @@ const char* EGetAngleUnitName() {
 int GetRecursiveCopyBehavior() { return g_RecursiveCopy; }
 
 void SetRecursiveCopyBehavior(int recursive) { g_RecursiveCopy = recursive; }
+
+void ESetImageFilePixelLimit(int64_t pixels) {
+  if (pixels < 1) {
+    ESetError(E_ERROR_INVALID_PARAMETER);
+    ETraceError("ESetImageFilePixelLimit");
+    return;
+  }
+  g_ImageFilePixelLimit = pixels;
+}
+
+int64_t EGetImageFilePixelLimit() { return g_ImageFilePixelLimit; }

@@ -426,23 +426,29 @@ void Derive(const EBW32Vector& profile, EINT32Vector& derivative) {
 namespace {
 
 // Turns the run [start, end] into a peak when it qualifies.
-void AddRun(uint32_t start, uint32_t end, uint32_t count, int64_t area, int64_t amplitude,
-            Wide moment, const RunLimits& limits, EPeaksVector& peaks) {
+void AddRun(uint32_t start, uint32_t end, uint32_t count, Wide area, int64_t amplitude, Wide moment,
+            const RunLimits& limits, EPeaksVector& peaks) {
   const bool incomplete = start == 0 || end == count - 1;
   if (incomplete && !limits.keepIncomplete) return;
-  if (std::llabs(amplitude) < limits.minAmplitude || std::llabs(area) < limits.minArea) return;
+  if (std::llabs(amplitude) < limits.minAmplitude || (area < 0 ? -area : area) < limits.minArea)
+    return;
   EPeak peak;
   peak.Start = start;
   peak.Length = end - start + 1;
   // Excess-weighted centroid: sum(i e_i) / sum(e_i) = (end + 1) - moment / area.
-  const bool narrow = moment >= INT64_MIN && moment <= INT64_MAX;
-  const double m = narrow ? double(static_cast<int64_t>(moment)) : double(moment);
-  const double center =
-      area != 0 ? double(end) + 1.0 - m / double(area) : 0.5 * (double(start) + double(end));
+  // Sums that fit in 64 bits (all but the most extreme limits) take the faster conversions.
+  auto fits = [](Wide v) { return v >= INT64_MIN && v <= INT64_MAX; };
+  const double m = fits(moment) ? double(static_cast<int64_t>(moment)) : double(moment);
+  const double a = fits(area) ? double(static_cast<int64_t>(area)) : double(area);
+  const double center = area != 0 ? double(end) + 1.0 - m / a : 0.5 * (double(start) + double(end));
   peak.Center = static_cast<float>(center);
   const int64_t scale = limits.scale;
   peak.Amplitude = Saturate32(scale == 1 ? amplitude : amplitude / scale);
-  peak.Area = Saturate32(scale == 1 ? area : area / scale);
+  if (fits(area))
+    peak.Area =
+        Saturate32(scale == 1 ? static_cast<int64_t>(area) : static_cast<int64_t>(area) / scale);
+  else
+    peak.Area = Saturate32(area / scale);
   peaks.AddElement(peak);
 }
 
@@ -464,7 +470,10 @@ void AnalyseRunsOf(const T* values, uint32_t count, const RunLimits& limits, EPe
     const bool positive = v > high;
     const int64_t limit = positive ? high : low;
     const uint32_t start = i;
-    int64_t area = 0, amplitude = 0;
+    // A sample's excess reaches about 2^55 (the largest threshold times the largest analysis
+    // scale), so a run's area is summed in 128 bits like its moment.
+    Wide area = 0;
+    int64_t amplitude = 0;
     Wide moment = 0;
     for (;;) {
       const int64_t excess = v - limit;

@@ -283,12 +283,12 @@ void EWedgeShape::SetupMask(EROI<EBW8>* roi) {
     ETraceError(trace);
     return;
   }
-  int64_t top = std::max<int64_t>(0, static_cast<int64_t>(std::floor(std::max(yMin, -1e9f))) - 2);
-  int64_t bottom =
-      std::min<int64_t>(height - 1, static_cast<int64_t>(std::ceil(std::min(yMax, 1e9f))) + 2);
-  int64_t left = std::max<int64_t>(0, static_cast<int64_t>(std::floor(std::max(xMin, -1e9f))) - 2);
-  int64_t right =
-      std::min<int64_t>(width - 1, static_cast<int64_t>(std::ceil(std::min(xMax, 1e9f))) + 2);
+  // Bounds clamped to ±1e9 on both sides: a far-away outline converts to a whole number safely.
+  auto bound = [](float v) { return std::min(std::max(v, -1e9f), 1e9f); };
+  int64_t top = std::max<int64_t>(0, static_cast<int64_t>(std::floor(bound(yMin))) - 2);
+  int64_t bottom = std::min<int64_t>(height - 1, static_cast<int64_t>(std::ceil(bound(yMax))) + 2);
+  int64_t left = std::max<int64_t>(0, static_cast<int64_t>(std::floor(bound(xMin))) - 2);
+  int64_t right = std::min<int64_t>(width - 1, static_cast<int64_t>(std::ceil(bound(xMax))) + 2);
   for (int64_t y = top; y <= bottom; ++y) {
     int64_t x = left;
     while (x <= right) {

@@ -168,13 +168,14 @@ TEST(GDIDrawAdapter, EveryOperationMatchesTheImageSurface) {
          d.FillEllipse(4, 26, 14, 9, DefaultColor, DefaultColor);
          d.DrawEllipse(25, 28, 2, 2, BlueColor), d.DrawEllipse(40, 28, 0, 12, RedColor);
        }},
-      {"arcs: quarters, negative, whole, empty", kOnePixel,
+      {"arcs: quarters, negative, whole, nearly whole, empty", kOnePixel,
        [&](DrawAdapter& d) {
          d.DrawArc(4, 4, 36, 36, 0.0, pi / 2, kFill),
              d.DrawArc(4, 4, 36, 36, pi, -pi / 3, RedColor);
          d.DrawArc(30, 6, 28, 16, -2.5, 1.2, BlueColor);
          d.DrawArc(44, 30, 14, 14, 1.0, 7.0, DefaultColor);
          d.DrawArc(10, 30, 12, 12, 0.3, 0.0, RedColor);
+         d.DrawArc(2, 24, 22, 20, 2.0, -6.2831, BlueColor);  // all but a sliver of a turn
        }},
       {"translucent images (alpha in steps of 1/255)", kTwoLevels,
        [&](DrawAdapter& d) {
@@ -393,6 +394,26 @@ TEST(GDIDrawAdapter, BadInputDrawsNothingAndSetsAnError) {
   EXPECT_REFUSED(p.gdi.DrawImage(&grey, big - 2, 0, 1.0, RedColor));
   EXPECT_REFUSED(p.gdi.DrawImage(&empty, 1, 1, 1.0, RedColor));
   EXPECT_REFUSED(p.gdi.DrawImage(nullptr, 1, 1, 1.0, RedColor));
+  // With the process out of GDI objects, every operation that needs a pen, brush, font or
+  // bitmap says so with 1303 instead of drawing nothing in silence.
+  const EPoint tri[] = {EPoint(1, 1), EPoint(9, 1), EPoint(5, 8)};
+  const std::function<void()> needObjects[] = {
+      [&] { p.gdi.DrawLine(1, 1, 9, 9, RedColor); },
+      [&] { p.gdi.DrawArc(1, 1, 20, 20, 0.5, 1, RedColor); },
+      [&] { p.gdi.FillRectangle(1, 1, 9, 9, RedColor, BlueColor); },
+      [&] { p.gdi.DrawEllipse(1, 1, 9, 9, RedColor); },
+      [&] { p.gdi.FillPolygon(tri, 3, RedColor, BlueColor); },
+      [&] { p.gdi.DrawTextBox("a", 1, 1, RedColor, BlueColor); },
+      [&] { p.gdi.GetTextExtent("a"); },
+      [&] { p.gdi.DrawImage(&grey, 1, 1, 0.5, RedColor); },
+  };
+  std::vector<HGDIOBJ> pens;
+  for (HGDIOBJ pen; pens.size() < 200000 && (pen = CreatePen(PS_SOLID, 0, 0)) != nullptr;)
+    pens.push_back(pen);
+  std::vector<int> codes;
+  for (const auto& call : needObjects) EOk(), call(), codes.push_back(EGetError());
+  for (HGDIOBJ pen : pens) DeleteObject(pen);
+  EXPECT_EQ(codes, std::vector<int>(codes.size(), E_ERROR_ALLOCATION_FAILED));
   for (int i = 0; i < kW * kH; ++i) ASSERT_EQ(p.dib.bits[i], p.dib.bits[0]) << i;
   EXPECT_EQ(p.dib.At(0, 0), kPaper);
   EOk();

@@ -36,6 +36,13 @@ void Fail(const char* name, E_ERRORS code = E_ERROR_INVALID_PARAMETER) {
   ETraceError(name);
 }
 
+// False, with 1303, when a pen, brush, font or bitmap could not be created or selected (the
+// process is out of GDI objects): the operation draws nothing and says so.
+bool Ready(const char* name, bool created) {
+  if (!created) Fail(name, E_ERROR_ALLOCATION_FAILED);
+  return created;
+}
+
 bool InRange(int64_t v) { return v >= -kCoordinateLimit && v <= kCoordinateLimit; }
 
 COLORREF ToColorRef(EC24 c) { return RGB(c.C0, c.C1, c.C2); }
@@ -155,7 +162,7 @@ void GDIDrawAdapter::DrawLine(int x0, int y0, int x1, int y1, const DrawColor& c
   }
   COLORREF c = Resolve(color, PenColor(m_hContext));
   Selected pen(m_hContext, NewPen(c), true);
-  if (!pen.IsValid()) return;
+  if (!Ready(name, pen.IsValid())) return;
   POINT previous;
   MoveToEx(m_hContext, x0, y0, &previous);
   LineTo(m_hContext, x1, y1);  // stops short of its end pixel, which is plotted next
@@ -175,7 +182,7 @@ void GDIDrawAdapter::DrawArc(int x, int y, int width, int height, double start, 
   }
   COLORREF c = Resolve(color, PenColor(m_hContext));
   Selected pen(m_hContext, NewPen(c), true);
-  if (!pen.IsValid()) return;
+  if (!Ready(name, pen.IsValid())) return;
   double cx = x + width / 2.0, cy = y + height / 2.0;
   if (std::fabs(amplitude) >= 2.0 * kPi) {
     Arc(m_hContext, x, y, int(right), int(bottom), 0, 0, 0, 0);  // equal radials: whole ellipse
@@ -195,6 +202,11 @@ void GDIDrawAdapter::DrawArc(int x, int y, int width, int height, double start, 
   radial(from, x0, y0);
   radial(to, x1, y1);
   if (x0 == x1 && y0 == y1) {
+    // The radials meet: within a sliver of a whole turn, the whole ellipse (equal radials).
+    if (std::fabs(amplitude) > kPi) {
+      Arc(m_hContext, x, y, int(right), int(bottom), x0, y0, x0, y0);
+      return;
+    }
     // Too short to have two directions: its end point alone.
     SetPixelV(m_hContext, static_cast<int>(std::lround(cx + width / 2.0 * std::cos(start))),
               static_cast<int>(std::lround(cy + height / 2.0 * std::sin(start))), c);
@@ -242,7 +254,7 @@ void GDIDrawAdapter::Box(const char* name, int x, int y, int width, int height,
   if (!ellipse && (width == 0 || height == 0)) return;
   COLORREF c = Resolve(outline, PenColor(m_hContext));
   Selected pen(m_hContext, NewPen(c), true);
-  if (!pen.IsValid()) return;
+  if (!Ready(name, pen.IsValid())) return;
   if (!ellipse && (width == 1 || height == 1)) {
     // All outline: a one-pixel rectangle is a line, which the context would not draw as a box.
     POINT previous;
@@ -255,7 +267,7 @@ void GDIDrawAdapter::Box(const char* name, int x, int y, int width, int height,
   HGDIOBJ brush = fill != nullptr ? CreateSolidBrush(Resolve(*fill, GetBkColor(m_hContext)))
                                   : GetStockObject(NULL_BRUSH);
   Selected selectedBrush(m_hContext, brush, fill != nullptr);
-  if (!selectedBrush.IsValid()) return;
+  if (!Ready(name, selectedBrush.IsValid())) return;
   if (ellipse)
     ::Ellipse(m_hContext, x, y, int(right), int(bottom));
   else
@@ -305,7 +317,7 @@ void GDIDrawAdapter::Polygon(const char* name, const EPoint* points, int count,
   HGDIOBJ brush = fill != nullptr ? CreateSolidBrush(Resolve(*fill, GetBkColor(m_hContext)))
                                   : GetStockObject(NULL_BRUSH);
   Selected selectedBrush(m_hContext, brush, fill != nullptr);
-  if (!pen.IsValid() || !selectedBrush.IsValid()) return;
+  if (!Ready(name, pen.IsValid() && selectedBrush.IsValid())) return;
   int previous = SetPolyFillMode(m_hContext, ALTERNATE);
   ::Polygon(m_hContext, vertices.data(), count);
   if (previous != 0) SetPolyFillMode(m_hContext, previous);
@@ -329,7 +341,7 @@ void GDIDrawAdapter::Text(const char* name, const char* text, int x, int y, cons
   }
   if (*text == '\0') return;
   Selected font(m_hContext, NewFont(m_hContext), true);
-  if (!font.IsValid()) return;
+  if (!Ready(name, font.IsValid())) return;
   TextExtent extent = Measure(m_hContext, text);
   int64_t right = int64_t(x) + extent.Width + 4, bottom = int64_t(y) + extent.Height + 2;
   if (!InRange(right) || !InRange(bottom)) {
@@ -340,7 +352,8 @@ void GDIDrawAdapter::Text(const char* name, const char* text, int x, int y, cons
     COLORREF b = Resolve(*box, GetBkColor(m_hContext));
     Selected pen(m_hContext, NewPen(b), true);
     Selected brush(m_hContext, CreateSolidBrush(b), true);
-    if (pen.IsValid() && brush.IsValid()) ::Rectangle(m_hContext, x, y, int(right), int(bottom));
+    if (!Ready(name, pen.IsValid() && brush.IsValid())) return;
+    ::Rectangle(m_hContext, x, y, int(right), int(bottom));
   }
   COLORREF previousText = GetTextColor(m_hContext);
   COLORREF previousBackground = GetBkColor(m_hContext);
@@ -362,7 +375,7 @@ TextExtent GDIDrawAdapter::GetTextExtent(const char* text) {
     return TextExtent{0, 0};
   }
   Selected font(m_hContext, NewFont(m_hContext), true);
-  if (!font.IsValid()) return TextExtent{0, 0};
+  if (!Ready(name, font.IsValid())) return TextExtent{0, 0};
   return Measure(m_hContext, text);
 }
 
@@ -417,14 +430,14 @@ void GDIDrawAdapter::DrawImage(EGenericROI* image, int x, int y, double opacity,
     return;
   }
   HDC memory = CreateCompatibleDC(m_hContext);
-  if (memory == nullptr) return;
+  if (!Ready(name, memory != nullptr)) return;
   void* bits = nullptr;
   HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (bitmap != nullptr && bits != nullptr) {
+  if (Ready(name, bitmap != nullptr && bits != nullptr)) {
     std::memcpy(bits, pixels.data(), pixels.size() * sizeof(uint32_t));
     Selected selected(memory, bitmap, false);
     BLENDFUNCTION blend = {AC_SRC_OVER, 0, alpha, 0};
-    if (selected.IsValid())
+    if (Ready(name, selected.IsValid()))
       AlphaBlend(m_hContext, int(x0), int(y0), w, h, memory, 0, 0, w, h, blend);
   }
   if (bitmap != nullptr) DeleteObject(bitmap);  // after it has been selected out

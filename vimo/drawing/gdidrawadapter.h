@@ -38,7 +38,8 @@ namespace Quarnel {
 // a negative size or count, a NaN opacity or angle, an infinite start angle, a coordinate (or
 // the far corner of a box) beyond +-(2^27 - 1), where device-context rasterisation stops being
 // reliable, points that are not finite, and an image region that is null, void or of another
-// pixel type than EBW8, EBW16, EBW32 and EC24; 1303 when a buffer cannot be allocated.
+// pixel type than EBW8, EBW16, EBW32 and EC24; 1303 when a buffer, or a pen, brush, font or
+// bitmap, cannot be created (the process is out of memory or of GDI objects).
 class VIMO_EXPORT GDIDrawAdapter : public DrawAdapter {
  public:
   explicit GDIDrawAdapter(HDC context);

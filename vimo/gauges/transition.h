@@ -90,6 +90,8 @@ class VIMO_EXPORT ETransition {
   // (caller's unit); GetTolerance returns its half-length.
   void SetTolerance(float tolerance, float angle);
   float GetTolerance() const;
+  // The tolerance segment's angle (caller's unit), so that a new tolerance can keep it.
+  float GetToleranceAngle() const { return m_ToleranceSegment.GetAngle(); }
   // Multiplies the tolerance segment's centre and half-length.
   void Rescale(float factor);
 

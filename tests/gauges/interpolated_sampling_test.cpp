@@ -12,6 +12,7 @@
 #include "gauge_test_support.h"
 #include "test_support.h"
 #include "transition_test_support.h"
+#include "vimo/gauges/gaugesupport.h"
 #include "vimo/gauges/profilesampler.h"
 #include "vimo/vimo.h"
 
@@ -157,10 +158,18 @@ TEST(InterpolatedSampling, BadSegmentsNeverReadOutsideTheImage) {
   }
   // A band whose weight would overflow the sums is refused as for the pixel walk; a mode
   // outside the table is refused and the mode kept.
-  t.SetThickness(unsigned(vimo_profile::kMaxSampleWeight / 16 + 1));
-  t.MeasureInterpolated(&images[1], 0, 2, 4, 2);
-  EXPECT_EQ(EGetError(), E_ERROR_INVALID_PARAMETER);
-  EOk();
+  // 2^30 x 2^30 x 16 is 2^64: a weight that wraps to zero in 64 bits is refused too.
+  const unsigned bands[][2] = {{unsigned(vimo_profile::kMaxSampleWeight / 16 + 1), 1},
+                               {1u << 30, 1u << 30}};
+  for (const auto& band : bands) {
+    t.SetThickness(band[0]);
+    t.SetSmoothing(band[1]);
+    t.MeasureInterpolated(&images[1], 0, 2, 4, 2);
+    EXPECT_EQ(EGetError(), E_ERROR_INVALID_PARAMETER);
+    EXPECT_FALSE(vimo_gauge::CanSample(&images[1], t));
+    EOk();
+  }
+  t.SetSmoothing(1);
   t.SetSamplingMode(static_cast<GGE_SAMPLING_MODE>(2));
   EXPECT_EQ(EGetError(), E_ERROR_INVALID_PARAMETER);
   EXPECT_EQ(t.GetSamplingMode(), GGE_SAMPLING_INTERPOLATED);

@@ -29,12 +29,13 @@ float WrapAngle(float angle) {
 bool CanSample(EROI<EBW8>* roi, const ETransition& transition) {
   const uint64_t thickness = transition.GetThickness();
   const uint64_t smoothing = transition.GetSmoothing() > 1 ? transition.GetSmoothing() : 1;
-  // Interpolated sums are kept in finer units, which leaves room for a smaller weight.
+  // Interpolated sums are kept in finer units, which leaves room for a smaller weight. The
+  // product of two 32-bit fields fits in 64 bits; times the unit it could wrap.
   const uint64_t unit = transition.GetSamplingMode() == GGE_SAMPLING_INTERPOLATED
                             ? vimo_profile::kInterpolatedScale
                             : 1;
   return roi != nullptr && !roi->IsVoid() && thickness > 0 &&
-         thickness * smoothing * unit <= vimo_profile::kMaxSampleWeight;
+         thickness * smoothing <= vimo_profile::kMaxSampleWeight / unit;
 }
 
 void PlacementToDisplay(EShape* placement, EPoint p, int& x, int& y) {

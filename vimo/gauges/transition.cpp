@@ -187,8 +187,9 @@ void ETransition::MeasureInterpolated(EROI<EBW8>* roi, double x0, double y0, dou
 
   const uint64_t thickness = m_un32Thickness;
   const uint64_t smoothing = m_un32Smoothing > 1 ? m_un32Smoothing : 1;
-  if (thickness == 0 || thickness * smoothing * kInterpolatedScale > kMaxSampleWeight) {
+  if (thickness == 0 || thickness * smoothing > kMaxSampleWeight / kInterpolatedScale) {
     // As for the pixel walk: nothing is sampled, and the previous profile is analysed again.
+    // The weight is compared before the scale multiplies it, which could wrap 64 bits.
     ESetError(E_ERROR_INVALID_PARAMETER);
     ETraceError("EPointMeasure::SampleProfile");
   } else if (roi == nullptr) {

@@ -150,6 +150,12 @@ class VIMO_EXPORT EShape {
   int IsWorld() const { return GetType() == INS_SHAPE_TYPE_WORLD_SHAPE; }
   static int GetPreserveOrder() { return m_bPreserveOrder; }
   static void SetPreserveOrder(int preserve) { m_bPreserveOrder = preserve != 0; }
+  // A function called with every shape as its destruction starts (nullptr: none). A language
+  // binding uses it to learn that a mother has deleted a daughter the binding refers to.
+  typedef void (*DestructionObserver)(EShape* shape);
+  static void SetDestructionObserver(DestructionObserver observer) {
+    s_pDestructionObserver = observer;
+  }
 
   // Copies. CopyTo copies the shape part (name, flags, dragging mode, mother, daughters when
   // recursive) into dst; the concrete classes copy their geometry and own fields.
@@ -363,6 +369,7 @@ class VIMO_EXPORT EShape {
   static int m_n32CursorX, m_n32CursorY;
   static float m_f32ClosestDistance;
   static unsigned m_un32DumpDepth;
+  static DestructionObserver s_pDestructionObserver;
 
  private:
   friend class EWorldShape;

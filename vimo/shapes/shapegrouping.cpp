@@ -29,6 +29,7 @@ void Fail(E_ERRORS code, const char* trace) {
 EShape* EShape::m_pHitShape = nullptr;
 INS_HANDLES EShape::m_eHitHandle = INS_HANDLE_NONE;
 EShape* EShape::m_pClosestShape = nullptr;
+EShape::DestructionObserver EShape::s_pDestructionObserver = nullptr;
 unsigned EShape::m_un32BehaviorFilterUse = 0;
 unsigned EShape::m_un32BehaviorFilterValue = 0xFFFFFFFFu;
 unsigned EShape::m_un32FilteredTypes = 0xFFFFFFFEu;
@@ -50,6 +51,7 @@ EShape::EShape()
       m_bUnicodeName(false) {}
 
 EShape::~EShape() {
+  if (s_pDestructionObserver != nullptr) s_pDestructionObserver(this);
   ReleaseName();
   DetachDaughters();
   if (m_pMother != nullptr) LeaveMother();

@@ -222,9 +222,17 @@ TEST(UnwarpEntries, BordersOfTheUsableArea) {
   wide.pitch = 70003;
   for (float x : {69999.49f, 69999.5f, 69999.0f, 69999.99f, 70000.49f, 70000.5f, 123.5f})
     X.insert(X.end(), {x, x, x - 1000.0f}), Y.insert(Y.end(), {3.5f, 8.5f, 7.99f});
+  // A source taller than 2^23 rows: 256 Y no longer fits 32 bits, the entry still must.
+  vimo_unwarp::SourceLayout tall = s;
+  tall.width = 2, tall.height = 9000000, tall.pitch = 2;
+  const ESubPixel64 deep = vimo_unwarp::BilinearEntry(0.5f, 8500000.0f, tall);
+  EXPECT_EQ(deep.SubPixel.Offset, 8500000 * 2);
+  EXPECT_EQ(deep.SubPixel.FractionX, 128);
+  EXPECT_EQ(vimo_unwarp::NearestEntry(0.5f, 8500000.0f, tall).SubPixel.Offset, 1 + 8499999 * 2);
+  X.insert(X.end(), 8, 0.5f), Y.insert(Y.end(), 8, 8500000.0f);
   for (vimo_unwarp::Isa isa : Paths()) {
     PathScope path(isa);
-    for (const vimo_unwarp::SourceLayout& layout : {s, wide})
+    for (const vimo_unwarp::SourceLayout& layout : {s, wide, tall})
       for (int interpolate : {0, 1}) {
         std::vector<ESubPixel64> entries(X.size());
         vimo_unwarp::ComputeEntries(X.data(), Y.data(), static_cast<int>(X.size()), layout,

@@ -346,9 +346,29 @@ TEST(ImageFiles, SizesBeyondThePixelLimitAreRefusedBeforeAllocating) {
   EXPECT_EQ(LoadBytes<EBW8>(Bytes("P5 10 6 255\n" + std::string(60, 'a')), "over.pgm",
                             "EImage<EBW8>::Load"),
             E_ERROR_ALLOCATION_FAILED);
+  // The limit bounds what is decoded, not what libtiff needs to write or read a small file.
+  if (vimo_test::kHaveTiff) {
+    EImage<EBW8> small = Pattern<EBW8>(10, 5);
+    const std::string path = ScratchPath("small.tif");
+    small.Save(path.c_str());
+    EXPECT_EQ(EGetError(), E_OK);
+    EImage<EBW8> back;
+    back.Load(path.c_str());
+    EXPECT_EQ(EGetError(), E_OK);
+    EXPECT_EQ(back.GetWidth(), 10);
+    EOk();
+  }
   ESetImageFilePixelLimit(0);
   EXPECT_EQ(EGetError(), E_ERROR_INVALID_PARAMETER);
   EXPECT_EQ(EGetImageFilePixelLimit(), 50);
+  // A TIFF's samples per pixel count too: a 64 x 1 file with 65535 16-bit samples per pixel
+  // would need 8 MB per row, far beyond what 2^16 pixels allow.
+  if (vimo_test::kHaveTiff) {
+    ESetImageFilePixelLimit(int64_t(1) << 16);
+    EXPECT_EQ(LoadBytes<EBW8>(MakeTiff(false, 64, 1, 16, 65535, 1, {1, 2, 3}), "samples.tif",
+                              "EImage<EBW8>::Load"),
+              E_ERROR_ALLOCATION_FAILED);
+  }
   ESetImageFilePixelLimit(int64_t(1) << 28);
   EOk();
 }

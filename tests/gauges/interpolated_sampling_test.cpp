@@ -219,3 +219,38 @@ TEST(InterpolatedSampling, GaugesForwardTheModeAndKeepItInFiles) {
   EXPECT_FALSE(lost.GetFound());
   EOk();
 }
+
+// A rectangle edge whose band is light enough for grey-level sums but too heavy for the finer
+// interpolated ones is refused before sampling: its profiles would otherwise all analyse the
+// previous profile again and give one stale point each.
+TEST(InterpolatedSampling, EdgeGaugesRefuseABandTooHeavyForTheFinerSums) {
+  EOk();
+  std::mt19937 rng(5);
+  EImage<EBW8> square = gauge_test::RenderImage(
+      100, 100, [](double x, double y) { return x > 30 && x < 70 && y > 30 && y < 70; }, 40, 200,
+      1.0, 0.0, rng);
+  ERectangleGauge g;
+  g.Set(EPoint(50.3f, 49.6f), 40, 40, 0);
+  g.SetSamplingMode(GGE_SAMPLING_INTERPOLATED);
+  g.Measure(&square);
+  ASSERT_TRUE(g.GetFound());
+  g.GetTransitionx().SetThickness(unsigned(vimo_profile::kMaxSampleWeight / 16 + 1));
+  g.Measure(&square);
+  EXPECT_EQ(EGetError(), E_ERROR_INVALID_PARAMETER);
+  EXPECT_FALSE(g.GetFound());
+  EOk();
+}
+
+// A tall narrow image (a line-scan strip): rows beyond 2^21 are read where they are.
+TEST(InterpolatedSampling, TallImagesReadTheirOwnRows) {
+  EOk();
+  const int h = (1 << 21) + 64;
+  EImage<EBW8> strip(4, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < 4; ++x) strip.SetPixel(y < (1 << 21) ? 0 : 200, x, y);
+  Probe t;
+  t.SetSamplingMode(GGE_SAMPLING_INTERPOLATED);
+  t.MeasureInterpolated(&strip, 1.25, (1 << 21) + 8.5, 1.25, (1 << 21) + 40.5);
+  ASSERT_EQ(t.GetProfile().GetNumElements(), 33u);
+  for (unsigned i = 0; i < 33; ++i) ASSERT_EQ(t.GetProfile()[i], 16u * 200u) << i;
+}

@@ -117,9 +117,10 @@ inline ESubPixel64 Bilinear(float X, float Y, const EntryLimits& limits) {
   double fy = 256.0 * static_cast<double>(Y);
   if (!(fx >= 0.0 && fx < limits.bilinearX && fy >= 256.0 && fy < limits.bilinearY))
     return MakeEntry(kNoSource, 0, 0);
-  int32_t ix = static_cast<int32_t>(fx);
-  int32_t iy = static_cast<int32_t>(fy);
-  return MakeEntry((ix >> 8) * limits.pixelSize + (iy >> 8) * limits.pitch,
+  // 64-bit: on sources over 2^23 pixels a side the positions pass 2^31; the offset still fits.
+  int64_t ix = static_cast<int64_t>(fx);
+  int64_t iy = static_cast<int64_t>(fy);
+  return MakeEntry(static_cast<int32_t>((ix >> 8) * limits.pixelSize + (iy >> 8) * limits.pitch),
                    static_cast<uint32_t>(ix & 255), static_cast<uint32_t>(iy & 255));
 }
 

@@ -342,6 +342,8 @@ VIMO_AVX2 int ComputeEntriesAvx2(const float* X, const float* Y, int count,
                                  ESubPixel64* entries) {
   if (source.width <= 65536 && source.height <= 65536)
     return EntriesInFloats(X, Y, count, source, interpolate, entries);
+  // The bilinear positions in 1/256 pixel are converted to 32 bits below.
+  if (interpolate && (source.width > (1 << 23) || source.height >= (1 << 23))) return 0;
   const __m128i pixelSize = _mm_set1_epi32(source.pixelSize);
   const __m128i pitch = _mm_set1_epi32(source.pitch);
   const __m128i noSource = _mm_set1_epi32(kNoSource);

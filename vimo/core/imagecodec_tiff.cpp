@@ -21,16 +21,20 @@ namespace {
 // call failed.
 int IgnoreTiffMessage(TIFF*, void*, const char*, const char*, va_list) { return 1; }
 
-// Opens with quiet messages and a bound on any single allocation of libtiff's: the largest
-// decoded image the pixel limit lets through.
+// Opens with quiet messages. A file read also bounds any single allocation of libtiff's: the
+// largest decoded image the pixel limit lets through, but never less than libtiff's own small
+// buffers need, so that a low limit still reads the small files it admits. Writing is not bound.
 TIFF* OpenTiff(const char* path, const char* mode) {
   TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
   if (options == nullptr) return nullptr;
   TIFFOpenOptionsSetErrorHandlerExtR(options, IgnoreTiffMessage, nullptr);
   TIFFOpenOptionsSetWarningHandlerExtR(options, IgnoreTiffMessage, nullptr);
-  const int64_t limit = EGetImageFilePixelLimit();
-  const int64_t maxBytes = limit > INT64_MAX / 8 ? INT64_MAX : limit * 8;
-  TIFFOpenOptionsSetMaxSingleMemAlloc(options, static_cast<tmsize_t>(maxBytes));
+  if (mode[0] == 'r') {
+    const int64_t limit = EGetImageFilePixelLimit();
+    const int64_t maxBytes =
+        limit > INT64_MAX / 8 ? INT64_MAX : std::max<int64_t>(limit * 8, 1 << 20);
+    TIFFOpenOptionsSetMaxSingleMemAlloc(options, static_cast<tmsize_t>(maxBytes));
+  }
   TIFF* tiff = TIFFOpenExt(path, mode, options);
   TIFFOpenOptionsFree(options);
   return tiff;
@@ -101,6 +105,13 @@ E_ERRORS DecodeTiff(TIFF* tiff, RasterSink& sink) {
   }
   if (!known) return E_ERROR_BAD_SIGNATURE;
 
+  // The file's rows hold every sample of a pixel, up to 65535 of them: their bytes are bounded
+  // like libtiff's own allocations, so that a small file cannot make the rows below huge.
+  const uint64_t pixelBytes = static_cast<uint64_t>(samples) * (bits / 8);
+  const uint64_t area = static_cast<uint64_t>(width) * height;
+  const int64_t limit = EGetImageFilePixelLimit();
+  const uint64_t maxBytes = limit > INT64_MAX / 8 ? UINT64_MAX : static_cast<uint64_t>(limit) * 8;
+  if (area > maxBytes / pixelBytes) return E_ERROR_ALLOCATION_FAILED;
   // Tiles larger than the image are allowed, within reason: they are decoded whole.
   uint32_t tileWidth = 0, tileHeight = 0;
   const bool tiled = TIFFIsTiled(tiff) != 0;
@@ -108,9 +119,9 @@ E_ERRORS DecodeTiff(TIFF* tiff, RasterSink& sink) {
     if (!TIFFGetField(tiff, TIFFTAG_TILEWIDTH, &tileWidth) ||
         !TIFFGetField(tiff, TIFFTAG_TILELENGTH, &tileHeight) || tileWidth == 0 || tileHeight == 0)
       return E_ERROR_READ_FAILED;
-    const uint64_t area = static_cast<uint64_t>(width) * height;
-    if (static_cast<uint64_t>(tileWidth) * tileHeight > std::max<uint64_t>(4 * area, 1u << 22))
-      return E_ERROR_READ_FAILED;
+    const uint64_t tileArea = static_cast<uint64_t>(tileWidth) * tileHeight;
+    const uint64_t smallTiles = std::min<uint64_t>(1u << 22, (uint64_t(1) << 26) / pixelBytes);
+    if (tileArea > std::max<uint64_t>(4 * area, smallTiles)) return E_ERROR_READ_FAILED;
   }
   E_ERRORS code = sink.Begin(format);
   if (code != E_OK) return code;

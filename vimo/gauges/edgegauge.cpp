@@ -111,8 +111,11 @@ bool EEdgeGauge<Shape, Geometry>::MeasureProfiles(EROI<EBW8>* roi, const char* t
     // nothing and analyses its previous profile again: every profile of its edge would get
     // the same stale point.
     const ETransition& t = m_Transitions[e];
+    // Interpolated sums are kept in finer units, which leaves room for a smaller weight.
+    const uint64_t unit =
+        t.GetSamplingMode() == GGE_SAMPLING_INTERPOLATED ? vimo_profile::kInterpolatedScale : 1;
     const uint64_t weight =
-        uint64_t(t.m_un32Thickness) * (t.m_un32Smoothing > 1 ? t.m_un32Smoothing : 1);
+        uint64_t(t.m_un32Thickness) * (t.m_un32Smoothing > 1 ? t.m_un32Smoothing : 1) * unit;
     if (counts[e] > 0 && (weight == 0 || weight > vimo_profile::kMaxSampleWeight)) usable = false;
   }
   SetFound(0, 0);

@@ -277,9 +277,10 @@ SampleStatus SampleInterpolated(const RootView& image, const SubpixelSegment& se
   if (clear) {
     int64_t from = first;
 #ifdef VIMO_INTERPOLATED_SSE2
-    // The vector form takes the cells' offsets and the band sums in 32 bits.
+    // The vector form takes the points' positions in 2^-11 pixel, the cells' offsets and the
+    // band sums in 32 bits.
     if (lastK < kMaxVectorBand && (image.width - 1) < (int64_t(1) << 20) &&
-        image.height * image.pitch < (int64_t(1) << 31))
+        (image.height - 1) < (int64_t(1) << 20) && image.height * image.pitch < (int64_t(1) << 31))
       from = SampleBandVector(image.base, image.pitch, first, last, x, y, stepX, stepY, acrossX,
                               acrossY, lastK, out);
 #endif

@@ -242,3 +242,59 @@ TEST(StudioSession, SaveFailureAndParameterEdits) {
   }
   EXPECT_EQ(gauge->GetNumFilteringPasses(), 2u);
 }
+
+// Deleting loaded and added gauges, saving and tearing down, for each way the tree is rooted:
+// a tool file whose root is a world, with and without a world file, and a frame root.
+TEST(StudioSession, DeletesAndSavesWhateverRootsTheTree) {
+  EOk();
+  const std::string tools = vimo_test::ScratchPath("studio_rooted.vshp");
+  const std::string worldFile = vimo_test::ScratchPath("studio_rooted_world.vshp");
+  EWorldShape calibrated;
+  calibrated.SetSensorSize(320, 240);
+  calibrated.Save(worldFile.c_str(), 0);
+  for (const bool worldRoot : {true, false})
+    for (const bool withWorldFile : {true, false}) {
+      SCOPED_TRACE(testing::Message()
+                   << "world root " << worldRoot << ", world file " << withWorldFile);
+      {
+        std::unique_ptr<EShape> root;
+        if (worldRoot) {
+          auto w = std::make_unique<EWorldShape>();
+          w->SetSensorSize(320, 240);
+          root = std::move(w);
+        } else {
+          root = std::make_unique<EFrameShape>();
+        }
+        ELineGauge outer, kept;
+        EPointGauge inner;
+        outer.Set(EPoint(100, 150), 60, 0);
+        outer.SetName("Outer");
+        inner.SetName("Inner");
+        kept.Set(EPoint(200, 150), 60, 0);
+        kept.SetName("Kept");
+        outer.Attach(root.get());
+        inner.Attach(&outer);
+        kept.Attach(root.get());
+        root->Save(tools.c_str(), 1);
+        ASSERT_EQ(EGetError(), E_OK);
+      }
+      {
+        StudioSession session(StudioFiles{"edge", tools, withWorldFile ? worldFile : ""},
+                              EdgeImage());
+        ASSERT_EQ(session.Gauges().size(), 3u);
+        session.Handle("select", {{"id", 0}});  // Outer, with Inner beneath it
+        session.Handle("delete", json::object());
+        session.Handle("add", {{"type", "circle"}});
+        session.Handle("add", {{"type", "line"}});
+        session.Handle("delete", json::object());  // the added line
+        session.Handle("save", json::object());
+        session.Handle("save", json::object());
+        json state = session.Handle("state", json::object());
+        ASSERT_EQ(state["gauges"].size(), 2u);
+      }
+      StudioSession reloaded(StudioFiles{"edge", tools, ""}, EdgeImage());
+      std::vector<std::string> names;
+      for (EShape* g : reloaded.Gauges()) names.push_back(g->GetName());
+      EXPECT_EQ(names, (std::vector<std::string>{"Kept", "Circle1"}));
+    }
+}

@@ -2,6 +2,7 @@
 // pixels), and images and regions are seen from NumPy through views of their pixels, which
 // keep their owner alive and forbid resizing it while they exist.
 #include <cstring>
+#include <limits>
 #include <unordered_map>
 
 #include "vimo_python.h"
@@ -204,6 +205,10 @@ void BindPixelType(py::module_& m) {
       return Checked([&] { return static_cast<int>(self.GetPixel(x, y)); });
     });
     roi.def("SetPixel", [](Roi& self, int value, int x, int y) {
+      // A value the pixel type cannot hold would wrap silently; refuse it instead.
+      using Scalar = typename PixelTraits<T>::Scalar;
+      if (value < 0 || value > static_cast<int>(std::numeric_limits<Scalar>::max()))
+        RaiseInvalid("EROI::SetPixel", "pixel value out of range");
       Checked([&] { self.SetPixel(static_cast<T>(value), x, y); });
     });
   }

@@ -24,6 +24,10 @@ NAN, INF = math.nan, math.inf
     (lambda: vimo.EFrameShape().Attach(None), 32767),
     (lambda: vimo.EWorldShape().Attach(vimo.EFrameShape()), 12017),
     (lambda: vimo.ELineGauge().SetSamplingStep(-1), 32767),
+    # Pixel values outside the pixel type's range are refused, not wrapped.
+    (lambda: vimo.EImageBW8(3, 3).SetPixel(256, 1, 1), 32767),
+    (lambda: vimo.EImageBW8(3, 3).SetPixel(-1, 1, 1), 32767),
+    (lambda: vimo.EImageBW16(3, 3).SetPixel(65536, 1, 1), 32767),
 ])
 def test_bad_input_raises_the_library_error(call, code):
     with pytest.raises(vimo.Error) as error:

@@ -5,32 +5,12 @@
 #include <cstdio>
 #include <memory>
 
+#include "fuzz_support.h"
 #include "vimo/vimo.h"
 
 namespace {
 
-// Takes every drawing call and draws nothing: the shapes' own arithmetic is what is tested.
-class NullAdapter : public Quarnel::DrawAdapter {
- public:
-  void DrawPoint(int, int, const Quarnel::DrawColor&, double) override {}
-  void DrawLine(int, int, int, int, const Quarnel::DrawColor&) override {}
-  void DrawArc(int, int, int, int, double, double, const Quarnel::DrawColor&) override {}
-  void DrawRectangle(int, int, int, int, const Quarnel::DrawColor&) override {}
-  void DrawPolygon(const EPoint*, int, const Quarnel::DrawColor&) override {}
-  void DrawEllipse(int, int, int, int, const Quarnel::DrawColor&) override {}
-  void FillRectangle(int, int, int, int, const Quarnel::DrawColor&,
-                     const Quarnel::DrawColor&) override {}
-  void FillEllipse(int, int, int, int, const Quarnel::DrawColor&,
-                   const Quarnel::DrawColor&) override {}
-  void FillPolygon(const EPoint*, int, const Quarnel::DrawColor&,
-                   const Quarnel::DrawColor&) override {}
-  void DrawText(const char*, int, int, const Quarnel::DrawColor&) override {}
-  void DrawTextBox(const char*, int, int, const Quarnel::DrawColor&,
-                   const Quarnel::DrawColor&) override {}
-  void DrawImage(EGenericROI*, int, int, double, const Quarnel::DrawColor&) override {}
-  Quarnel::TextExtent GetTextExtent(const char*) override { return {0, 0}; }
-  Quarnel::DrawColor GetCurrentColor() override { return Quarnel::DefaultColor; }
-};
+using vimo_fuzz::NullAdapter;
 
 std::unique_ptr<EShape> ShapeForClass(uint8_t classCode) {
   switch (classCode) {

@@ -133,8 +133,8 @@ bool EEdgeGauge<Shape, Geometry>::MeasureProfiles(EROI<EBW8>* roi, const char* t
   }
   if (!BeginSamples(total > kMaxGaugeSamples ? 0u : static_cast<unsigned>(total), trace))
     return false;
-  const vimo_profile::RootView root(roi);
-  for (ETransition& t : m_Transitions) t.ShareRoot(roi, &root);
+  const vimo_profile::SharedProfiles shared(roi, this->m_pMother);
+  for (ETransition& t : m_Transitions) t.ShareProfiles(&shared);
   unsigned index = 0;
   for (unsigned e = 0; e < 4; ++e)
     for (unsigned i = 0; i < counts[e]; ++i, ++index) {
@@ -144,7 +144,7 @@ bool EEdgeGauge<Shape, Geometry>::MeasureProfiles(EROI<EBW8>* roi, const char* t
       const bool found = MeasureProfile(m_Transitions[e], roi, center, angle, point);
       RecordSample(index, found, point, 0.0f);
     }
-  for (ETransition& t : m_Transitions) t.ShareRoot(nullptr, nullptr);
+  for (ETransition& t : m_Transitions) t.ShareProfiles(nullptr);
   EndSamples();
   return true;
 }

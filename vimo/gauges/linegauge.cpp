@@ -163,8 +163,8 @@ void ELineGauge::Measure(EROI<EBW8>* roi) {
   // taken: no profile would hold anything but the previous one.
   const unsigned n = CanSample(roi, *this) ? GetNumSamples() : 0;
   if (!BeginSamples(n, "ELineGauge::Measure")) return;
-  const vimo_profile::RootView root(roi);
-  ShareRoot(roi, &root);
+  const vimo_profile::SharedProfiles shared(roi, m_pMother);
+  ShareProfiles(&shared);
   ForEachProfile(n, [&](unsigned i, EPoint org, EPoint end) {
     MeasureSegment(roi, m_pMother, org, end, false);
     const int found = GetValid();
@@ -176,7 +176,7 @@ void ELineGauge::Measure(EROI<EBW8>* roi) {
       PlaceToleranceSegment((org + end) * 0.5f, std::atan2(across.GetY(), across.GetX()));
     }
   });
-  ShareRoot(nullptr, nullptr);
+  ShareProfiles(nullptr);
   FitLine();
   RunFilteringPasses([this] { FitLine(); });
   EndSamples();

@@ -109,6 +109,7 @@ struct Walker {
 
 // Gives the samples outside [first, last] the value of the nearest valid one.
 void ReplicateEnds(EBW32* p, int64_t first, int64_t last, int64_t count) {
+  if (first == 0 && last + 1 == count) return;
   std::fill(p, p + first, p[first]);
   std::fill(p + last + 1, p + count, p[last]);
 }
@@ -156,6 +157,19 @@ int64_t DigitalLine::Y(int64_t i) const {
 bool DigitalLine::Range(int64_t xlo, int64_t xhi, int64_t ylo, int64_t yhi, int64_t& first,
                         int64_t& last) const {
   if (xlo > xhi || ylo > yhi) return false;
+  // The pixels lie within the box of the two end points: when that box is inside, so is every
+  // sample, as in nearly every profile of a gauge.
+  {
+    // The last sample is the end point itself: its minor offset is m.
+    const int64_t x1 = x0 + (xMajor ? majorStep * n : minorStep * m);
+    const int64_t y1 = y0 + (xMajor ? minorStep * m : majorStep * n);
+    if (std::min(x0, x1) >= xlo && std::max(x0, x1) <= xhi && std::min(y0, y1) >= ylo &&
+        std::max(y0, y1) <= yhi) {
+      first = 0;
+      last = n;
+      return true;
+    }
+  }
   int64_t lo, hi;
   if (xMajor)
     AxisRange(x0, majorStep, xlo, xhi, lo, hi);
@@ -453,11 +467,9 @@ void AddRun(uint32_t start, uint32_t end, uint32_t count, Wide area, int64_t amp
 }
 
 // One pass: quiet samples are skipped, each run accumulates its area, its largest excess and the
-// sum of its running areas.
-template <class T>
-void AnalyseRunsOf(const T* values, uint32_t count, const RunLimits& limits, EPeaksVector& peaks) {
-  peaks.Empty();
-  if (count == 0 || values == nullptr) return;
+// sum of its running areas, in Acc (wide enough for the values, limits and count at hand).
+template <class Acc, class T>
+void AnalyseRunsIn(const T* values, uint32_t count, const RunLimits& limits, EPeaksVector& peaks) {
   const int64_t low = limits.low, high = limits.high;
   uint32_t i = 0;
   while (i < count) {
@@ -470,11 +482,9 @@ void AnalyseRunsOf(const T* values, uint32_t count, const RunLimits& limits, EPe
     const bool positive = v > high;
     const int64_t limit = positive ? high : low;
     const uint32_t start = i;
-    // A sample's excess reaches about 2^55 (the largest threshold times the largest analysis
-    // scale), so a run's area is summed in 128 bits like its moment.
-    Wide area = 0;
+    Acc area = 0;
     int64_t amplitude = 0;
-    Wide moment = 0;
+    Acc moment = 0;
     for (;;) {
       const int64_t excess = v - limit;
       area += excess;
@@ -487,6 +497,21 @@ void AnalyseRunsOf(const T* values, uint32_t count, const RunLimits& limits, EPe
     // A run that ends on a sample beyond the other limit hands that sample to the next run.
     AddRun(start, i - 1, count, area, amplitude, moment, limits, peaks);
   }
+}
+
+template <class T>
+void AnalyseRunsOf(const T* values, uint32_t count, const RunLimits& limits, EPeaksVector& peaks) {
+  peaks.Empty();
+  if (count == 0 || values == nullptr) return;
+  // A sample's excess reaches about 2^55 (the largest threshold times the largest analysis
+  // scale), so a run's area and moment may need 128 bits. With limits below 2^31 an excess
+  // stays below 2^33, and over at most 2^14 samples the moment below 2^61: 64 bits are exact.
+  const int64_t bound = int64_t(1) << 31;
+  if (count <= (1u << 14) && limits.low >= -bound && limits.low <= bound &&
+      limits.high >= -bound && limits.high <= bound)
+    AnalyseRunsIn<int64_t>(values, count, limits, peaks);
+  else
+    AnalyseRunsIn<Wide>(values, count, limits, peaks);
 }
 
 }  // namespace

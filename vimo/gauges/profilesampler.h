@@ -5,9 +5,13 @@
 
 #include <cstdint>
 
+#include "vimo/calibration/world.h"
 #include "vimo/core/image.h"
 #include "vimo/core/vector.h"
 #include "vimo/gauges/peak.h"
+#include "vimo/geometry/frame.h"
+
+class EShape;
 
 namespace vimo_profile {
 
@@ -48,6 +52,28 @@ struct RootView {
   explicit RootView(const EROI<EBW8>* roi);
   const EBW8* base = nullptr;  // pixel (0, 0) of the root image; null when there are no pixels
   int64_t width = 0, height = 0, pitch = 0;
+};
+
+// What every profile of one gauge measurement shares, looked up once before its profile loop:
+// the root image of the region read, and the mapping between the placement's coordinates and
+// sensor pixels (the placement's frame, then its world's calibration), computed with the same
+// operations as the placement's own LocalToSensor and SensorToLocal.
+struct SharedProfiles {
+  SharedProfiles(const EROI<EBW8>* roi, EShape* placement);
+  EPoint ToSensor(EPoint p) const {
+    if (frame != nullptr) p = frame->LocalToGlobal(p);
+    return world != nullptr ? world->WorldToSensor(p) : p;
+  }
+  EPoint ToLocal(EPoint p) const {
+    if (world != nullptr) p = world->SensorToWorld(p);
+    return frame != nullptr ? frame->GlobalToLocal(p) : p;
+  }
+
+  const EROI<EBW8>* roi;
+  RootView root;
+  EShape* placement;
+  const EFrame* frame = nullptr;  // null when the placement is a world, or there is none
+  const EWorld* world = nullptr;  // null: the identity calibration
 };
 
 // Status of a sampling pass.

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <string>
 
+#include "vimo/calibration/worldshape.h"
 #include "vimo/gauges/profilesampler.h"
 #include "vimo/shapes/shape.h"
 
@@ -79,6 +80,13 @@ bool ToPixel(float v, bool nearest, int& out) {
 }
 }  // namespace
 
+SharedProfiles::SharedProfiles(const EROI<EBW8>* region, EShape* shape)
+    : roi(region), root(region), placement(shape) {
+  if (shape == nullptr) return;
+  if (!shape->IsWorld()) frame = shape->GetFrame();
+  world = shape->GetWorldShape();
+}
+
 bool ETransition::SegmentPixels(EShape* placement, EPoint org, EPoint end, bool nearest, int& x0,
                                 int& y0, int& x1, int& y1) {
   if (placement != nullptr) {
@@ -113,6 +121,12 @@ bool ETransition::SegmentSensorPoints(EShape* placement, EPoint org, EPoint end,
 
 void ETransition::MeasureSegment(EROI<EBW8>* roi, EShape* placement, EPoint org, EPoint end,
                                  bool nearest) {
+  const SharedProfiles* shared = m_pShared;
+  if (shared != nullptr && shared->placement == placement) {
+    org = shared->ToSensor(org);
+    end = shared->ToSensor(end);
+    placement = nullptr;  // the ends are sensor pixels now
+  }
   if (m_eSamplingMode == GGE_SAMPLING_INTERPOLATED) {
     double fx0, fy0, fx1, fy1;
     if (!SegmentSensorPoints(placement, org, end, fx0, fy0, fx1, fy1)) {
@@ -134,7 +148,10 @@ void ETransition::MeasureSegment(EROI<EBW8>* roi, EShape* placement, EPoint org,
 
 EPoint ETransition::SelectedPointIn(EShape* placement) {
   EPoint p = GetMeasuredPoint(~0u);
-  return placement != nullptr ? placement->SensorToLocal(p) : p;
+  if (placement == nullptr) return p;
+  const SharedProfiles* shared = m_pShared;
+  return shared != nullptr && shared->placement == placement ? shared->ToLocal(p)
+                                                             : placement->SensorToLocal(p);
 }
 
 void ETransition::Measure(EROI<EBW8>* roi, int x0, int y0, int x1, int y1) {
@@ -158,8 +175,7 @@ void ETransition::Measure(EROI<EBW8>* roi, int x0, int y0, int x1, int y1) {
     m_n32SamplingX1 = x1;
     m_n32SamplingY1 = y1;
     m_bSampledInterpolated = false;
-    const RootView image =
-        m_pSharedRoot != nullptr && roi == m_pSharedRoi ? *m_pSharedRoot : RootView(roi);
+    const RootView image = m_pShared != nullptr && roi == m_pShared->roi ? m_pShared->root : RootView(roi);
     SampleStatus status;
     if (m_bTransitionRectangularSamplingArea && thickness > 1)
       status = SampleRectangular(image, DigitalLine(x0, y0, x1, y1, true), m_un32Thickness,
@@ -204,7 +220,7 @@ void ETransition::MeasureInterpolated(EROI<EBW8>* roi, double x0, double y0, dou
     m_bSampledInterpolated = true;
     m_n32BandHalfExtentX = m_n32BandHalfExtentY = 0;
     const SampleStatus status = SampleInterpolated(
-        m_pSharedRoot != nullptr && roi == m_pSharedRoi ? *m_pSharedRoot : RootView(roi), segment,
+        m_pShared != nullptr && roi == m_pShared->roi ? m_pShared->root : RootView(roi), segment,
         m_un32Thickness, m_Profile);
     // The profile's sixteenths of a grey level are folded into the scale of every limit.
     m_un32AnalysisScale = static_cast<uint32_t>(thickness * kInterpolatedScale);

@@ -50,7 +50,7 @@ typedef EINT32Vector EDerivativeVector;
 
 class EShape;
 namespace vimo_profile {
-struct RootView;
+struct SharedProfiles;
 }
 
 class VIMO_EXPORT ETransition {
@@ -191,15 +191,12 @@ class VIMO_EXPORT ETransition {
   int32_t m_n32BandHalfExtentX, m_n32BandHalfExtentY;
   GGE_SAMPLING_MODE m_eSamplingMode;
 
-  // Every profile of a gauge measurement reads the same region: the gauge looks its root pixels
-  // up once and shares them for the length of its profile loop, ShareRoot(roi, &view) before
-  // and ShareRoot(nullptr, nullptr) after. Measurements of another region look up their own.
-  void ShareRoot(const EROI<EBW8>* roi, const vimo_profile::RootView* view) {
-    m_pSharedRoi = roi;
-    m_pSharedRoot = view;
-  }
-  const EROI<EBW8>* m_pSharedRoi = nullptr;
-  const vimo_profile::RootView* m_pSharedRoot = nullptr;
+  // Every profile of a gauge measurement reads the same region through the same placement: the
+  // gauge looks them up once and shares them for the length of its profile loop,
+  // ShareProfiles(&shared) before and ShareProfiles(nullptr) after. Measurements of another
+  // region or placement look up their own.
+  void ShareProfiles(const vimo_profile::SharedProfiles* shared) { m_pShared = shared; }
+  const vimo_profile::SharedProfiles* m_pShared = nullptr;
 
  private:
   // The gauges that hold transitions as members measure and persist through them.

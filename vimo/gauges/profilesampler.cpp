@@ -114,6 +114,35 @@ void ReplicateEnds(EBW32* p, int64_t first, int64_t last, int64_t count) {
   std::fill(p + last + 1, p + count, p[last]);
 }
 
+// Samples [first, last] of a digital line (n < kReciprocalLength) of single pixels, all inside
+// the image.
+inline void SampleThin(const RootView& image, const DigitalLine& line, int64_t first, int64_t last,
+                       EBW32* out) {
+  // Minor offset of sample i, floor((2 i m + bias) / 2n), as the high half of the numerator
+  // times 2^64 / 2n rounded up: the excess stays below 1 / 2n while numerator x 2n < 2^64,
+  // which n < 2^20 guarantees, so the floor is exact. No sample waits on the previous one.
+  const EBW8* base = image.base;
+  const uint64_t twoN = static_cast<uint64_t>(2 * line.n);
+  const uint64_t twoM = static_cast<uint64_t>(2 * line.m);
+  const uint64_t reciprocal = UINT64_MAX / twoN + 1;
+  const int64_t majorDelta = line.xMajor ? line.majorStep : line.majorStep * image.pitch;
+  const int64_t minorDelta = line.xMajor ? line.minorStep * image.pitch : line.minorStep;
+  const int64_t origin = line.y0 * image.pitch + line.x0;  // sample 0, maybe outside
+  uint64_t numerator = twoM * static_cast<uint64_t>(first) + static_cast<uint64_t>(line.bias);
+  for (int64_t i = first; i <= last; ++i, numerator += twoM) {
+    const int64_t minor = static_cast<int64_t>((UWide(numerator) * reciprocal) >> 64);
+    out[i] = base[origin + i * majorDelta + minor * minorDelta];
+  }
+}
+
+// Central differences of n >= 2 samples, one-sided at the ends. Profile values stay below
+// 2^31, so every difference fits.
+inline void DeriveInto(const EBW32* p, uint32_t n, int32_t* d) {
+  d[0] = int32_t(p[1]) - int32_t(p[0]);
+  for (uint32_t i = 1; i + 1 < n; ++i) d[i] = int32_t(p[i + 1]) - int32_t(p[i - 1]);
+  d[n - 1] = int32_t(p[n - 1]) - int32_t(p[n - 2]);
+}
+
 bool SizeProfile(EBW32Vector& profile, int64_t count) {
   if (count > kMaxProfileSamples) {
     ESetError(E_ERROR_ALLOCATION_FAILED);
@@ -237,20 +266,7 @@ SampleStatus SampleAxis(const RootView& image, const DigitalLine& line, unsigned
   EBW32* out = profile.GetDataPtr();
   const EBW8* base = image.base;
   if (t == 1 && line.n < kReciprocalLength) {
-    // Minor offset of sample i, floor((2 i m + bias) / 2n), as the high half of the numerator
-    // times 2^64 / 2n rounded up: the excess stays below 1 / 2n while numerator x 2n < 2^64,
-    // which n < 2^20 guarantees, so the floor is exact. No sample waits on the previous one.
-    const uint64_t twoN = static_cast<uint64_t>(2 * line.n);
-    const uint64_t twoM = static_cast<uint64_t>(2 * line.m);
-    const uint64_t reciprocal = UINT64_MAX / twoN + 1;
-    const int64_t majorDelta = line.xMajor ? line.majorStep : line.majorStep * image.pitch;
-    const int64_t minorDelta = line.xMajor ? line.minorStep * image.pitch : line.minorStep;
-    const int64_t origin = line.y0 * image.pitch + line.x0;  // sample 0, maybe outside
-    uint64_t numerator = twoM * static_cast<uint64_t>(first) + static_cast<uint64_t>(line.bias);
-    for (int64_t i = first; i <= last; ++i, numerator += twoM) {
-      const int64_t minor = static_cast<int64_t>((UWide(numerator) * reciprocal) >> 64);
-      out[i] = base[origin + i * majorDelta + minor * minorDelta];
-    }
+    SampleThin(image, line, first, last, out);
     ReplicateEnds(out, first, last, line.n + 1);
     return kSampleOk;
   }
@@ -431,10 +447,7 @@ void Derive(const EBW32Vector& profile, EINT32Vector& derivative) {
     d[0] = 0;
     return;
   }
-  // Profile values stay below 2^31, so every difference fits.
-  d[0] = int32_t(p[1]) - int32_t(p[0]);
-  for (uint32_t i = 1; i + 1 < n; ++i) d[i] = int32_t(p[i + 1]) - int32_t(p[i - 1]);
-  d[n - 1] = int32_t(p[n - 1]) - int32_t(p[n - 2]);
+  DeriveInto(p, n, d);
 }
 
 namespace {
@@ -584,6 +597,29 @@ void ConstrainHV(int& x0, int& y0, int& x1, int& y1) {
     x0 = Saturate32(Wide(mx) - s * h);
     x1 = Saturate32(Wide(mx) + s * h);
   }
+}
+
+int MeasureThinEdgeProfile(const RootView& image, const DigitalLine& line, const RunLimits& limits,
+                           int choice, unsigned rank, EBW32Vector& profile,
+                           EINT32Vector& derivative, EPeaksVector& peaks) {
+  // Lines of at least two samples and at most 2^14 (runs summed in 64 bits), inside the image.
+  const int64_t n = line.n;
+  if (image.base == nullptr || n < 1 || n >= (int64_t(1) << 14)) return kGeneralPath;
+  int64_t first, last;
+  if (!line.Range(0, image.width - 1, 0, image.height - 1, first, last) || first != 0 ||
+      last != n)
+    return kGeneralPath;
+  const uint32_t count = static_cast<uint32_t>(n + 1);
+  if (profile.GetNumElements() != count) profile.SetNumElements(count);
+  if (derivative.GetNumElements() != count) derivative.SetNumElements(count);
+  if (profile.GetNumElements() != count || derivative.GetNumElements() != count)
+    return kGeneralPath;
+  EBW32* p = profile.GetDataPtr();
+  int32_t* d = derivative.GetDataPtr();
+  SampleThin(image, line, 0, n, p);
+  DeriveInto(p, count, d);
+  AnalyseRunsOf(d, count, limits, peaks);
+  return SelectPeak(peaks, choice, rank, count);
 }
 
 }  // namespace vimo_profile

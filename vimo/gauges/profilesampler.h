@@ -147,6 +147,18 @@ void AnalyseRuns(const uint32_t* values, uint32_t count, const RunLimits& limits
 // Index of the peak a choice rule selects (the values of GGE_TRANSITION_CHOICE), or -1.
 int SelectPeak(const EPeaksVector& peaks, int choice, unsigned rank, uint32_t profileCount);
 
+// What MeasureThinEdgeProfile returns for a profile it leaves to the general path.
+constexpr int kGeneralPath = -2;
+
+// The whole measurement of an edge on a profile of single pixels (thickness 1, no smoothing):
+// SampleAxis, Derive, AnalyseRuns on the derivative and SelectPeak in one call, with the same
+// results. Returns the selected peak's index, or -1; kGeneralPath, having changed nothing that
+// the general path does not set again, when the line leaves the image or is too short or too
+// long for it.
+int MeasureThinEdgeProfile(const RootView& image, const DigitalLine& line, const RunLimits& limits,
+                           int choice, unsigned rank, EBW32Vector& profile,
+                           EINT32Vector& derivative, EPeaksVector& peaks);
+
 // Replaces the segment by the horizontal or vertical one of about the same length through its
 // middle, pointing the same way; results beyond the 32-bit range saturate.
 void ConstrainHV(int& x0, int& y0, int& x1, int& y1);

@@ -154,6 +154,19 @@ EPoint ETransition::SelectedPointIn(EShape* placement) {
                                                              : placement->SensorToLocal(p);
 }
 
+namespace {
+
+// Limits of an analysis in profile units: each per-pixel value times the analysis scale.
+RunLimits ScaledLimits(int64_t low, int64_t high, uint32_t analysisScale, uint32_t minAmplitude,
+                       uint32_t minArea, int keepIncomplete) {
+  const int64_t scale = analysisScale > 0 ? analysisScale : 1;
+  return RunLimits{
+      low * scale, high * scale,       int64_t(minAmplitude) * scale, int64_t(minArea) * scale,
+      scale,       keepIncomplete != 0};
+}
+
+}  // namespace
+
 void ETransition::Measure(EROI<EBW8>* roi, int x0, int y0, int x1, int y1) {
   if (m_eSamplingMode == GGE_SAMPLING_INTERPOLATED) return MeasureInterpolated(roi, x0, y0, x1, y1);
   if (m_bHVConstraint) ConstrainHV(x0, y0, x1, y1);
@@ -176,6 +189,23 @@ void ETransition::Measure(EROI<EBW8>* roi, int x0, int y0, int x1, int y1) {
     m_n32SamplingY1 = y1;
     m_bSampledInterpolated = false;
     const RootView image = m_pShared != nullptr && roi == m_pShared->roi ? m_pShared->root : RootView(roi);
+    if (thickness == 1 && smoothing == 1 && m_eTransitionType >= GGE_DARK_TO_BRIGHT &&
+        m_eTransitionType <= GGE_ANY_EDGE) {
+      // The common edge profile in one pass; lines leaving the image take the general path.
+      m_un32AnalysisScale = 1;
+      bool onProfile;
+      int64_t low, high;
+      TypeLimits(onProfile, low, high);
+      const int selected = MeasureThinEdgeProfile(
+          image, DigitalLine(x0, y0, x1, y1, !s_bFloorAxisRule),
+          ScaledLimits(low, high, 1, m_un32MinAmplitude, m_un32MinArea,
+                       m_bKeepFirstAndLastIncompletePeak),
+          m_eTransitionChoice, m_un32TransitionIndex, m_Profile, m_Derivative, m_Peaks);
+      if (selected != kGeneralPath) {
+        m_n32SelectedIndex = selected;
+        return;
+      }
+    }
     SampleStatus status;
     if (m_bTransitionRectangularSamplingArea && thickness > 1)
       status = SampleRectangular(image, DigitalLine(x0, y0, x1, y1, true), m_un32Thickness,
@@ -235,21 +265,30 @@ void ETransition::MeasureInterpolated(EROI<EBW8>* roi, double x0, double y0, dou
   AnalyseProfile();
 }
 
+bool ETransition::TypeLimits(bool& onProfile, int64_t& low, int64_t& high) const {
+  const int64_t threshold = m_un32Threshold;
+  onProfile = m_eTransitionType == GGE_BRIGHT_BAR || m_eTransitionType == GGE_DARK_BAR;
+  switch (m_eTransitionType) {
+    case GGE_DARK_TO_BRIGHT: low = -256, high = threshold; return true;
+    case GGE_BRIGHT_TO_DARK: low = -threshold, high = 256; return true;
+    case GGE_ANY_EDGE: low = -threshold, high = threshold; return true;
+    case GGE_BRIGHT_BAR: low = 0, high = threshold; return true;
+    case GGE_DARK_BAR: low = threshold, high = 256; return true;
+    default: return false;
+  }
+}
+
 void ETransition::AnalyseProfile() {
   DeriveProfile();
-  const int64_t threshold = m_un32Threshold;
-  switch (m_eTransitionType) {
-    case GGE_DARK_TO_BRIGHT: AnalyseLimits(false, -256, threshold); break;
-    case GGE_BRIGHT_TO_DARK: AnalyseLimits(false, -threshold, 256); break;
-    case GGE_ANY_EDGE: AnalyseLimits(false, -threshold, threshold); break;
-    case GGE_BRIGHT_BAR: AnalyseLimits(true, 0, threshold); break;
-    case GGE_DARK_BAR: AnalyseLimits(true, threshold, 256); break;
-    default:
-      // Peaks of an earlier profile would be reported on this segment: drop them.
-      m_Peaks.Empty();
-      ESetError(E_ERROR_INVALID_PARAMETER);
-      ETraceError("ETransition::Measure");
-      break;
+  bool onProfile;
+  int64_t low, high;
+  if (TypeLimits(onProfile, low, high)) {
+    AnalyseLimits(onProfile, low, high);
+  } else {
+    // Peaks of an earlier profile would be reported on this segment: drop them.
+    m_Peaks.Empty();
+    ESetError(E_ERROR_INVALID_PARAMETER);
+    ETraceError("ETransition::Measure");
   }
   m_n32SelectedIndex =
       SelectPeak(m_Peaks, m_eTransitionChoice, m_un32TransitionIndex, m_Profile.GetNumElements());
@@ -257,18 +296,6 @@ void ETransition::AnalyseProfile() {
 
 void ETransition::DeriveProfile() { Derive(m_Profile, m_Derivative); }
 
-namespace {
-
-// Limits of an analysis in profile units: each per-pixel value times the analysis scale.
-RunLimits ScaledLimits(int64_t low, int64_t high, uint32_t analysisScale, uint32_t minAmplitude,
-                       uint32_t minArea, int keepIncomplete) {
-  const int64_t scale = analysisScale > 0 ? analysisScale : 1;
-  return RunLimits{
-      low * scale, high * scale,       int64_t(minAmplitude) * scale, int64_t(minArea) * scale,
-      scale,       keepIncomplete != 0};
-}
-
-}  // namespace
 
 void ETransition::AnalyseLimits(bool onProfile, int64_t low, int64_t high) {
   const RunLimits limits = ScaledLimits(low, high, m_un32AnalysisScale, m_un32MinAmplitude,

@@ -207,6 +207,9 @@ class VIMO_EXPORT ETransition {
   friend struct ETransitionTestAccess;
 
   void AnalyseLimits(bool onProfile, int64_t low, int64_t high);
+  // The limits of the transition type, on the profile (bars) or its derivative (edges), before
+  // the analysis scale; false for a type the transition does not know.
+  bool TypeLimits(bool& onProfile, int64_t& low, int64_t& high) const;
   // The drawn half-extent of a pixel-walk band across the pixel segment (x0, y0)-(x1, y1).
   void PixelWalkBand(int x0, int y0, int x1, int y1, float& ox, float& oy) const;
   // Derivation, analysis and choice on the current profile, after its sampling and smoothing.

@@ -170,6 +170,9 @@ class VIMO_EXPORT EWorld : public EFrame {
     return m_pWorldToSensorD(*this, world, dXdx, dXdy, dYdx, dYdy);
   }
   EPoint SensorToWorld(EPoint sensor) const { return m_pSensorToWorld(*this, sensor); }
+  // True when both mappings are in force and leave every point as it is (the raw model), so that
+  // callers mapping many points may skip them.
+  bool IsIdentityMapping() const;
   void Invalidate();
   void Validate();
   // The cached coefficients of the current family (valid after the first mapping or Validate).

@@ -622,6 +622,10 @@ void EWorld::ValidateModel() const {
   }
 }
 
+bool EWorld::IsIdentityMapping() const {
+  return m_pWorldToSensor == &EWorldMapping::RawW2S && m_pSensorToWorld == &EWorldMapping::RawW2S;
+}
+
 void EWorld::InstallUserFunctions() {
   m_pWorldToSensor = &EWorldMapping::UserWorldToSensor;
   m_pWorldToSensorD = &EWorldMapping::UserWorldToSensorD;

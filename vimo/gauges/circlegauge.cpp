@@ -191,9 +191,10 @@ void ECircleGauge::Measure(EROI<EBW8>* roi) {
   const vimo_profile::SharedProfiles shared(roi, m_pMother);
   ShareProfiles(&shared);
   ForEachProfile(n, [&](unsigned i, EPoint org, EPoint end) {
-    MeasureSegment(roi, m_pMother, org, end, false);
-    if (GetValid())
-      RecordSample(i, 1, SelectedPointIn(m_pMother), static_cast<float>(GetMeasuredPeak().Area));
+    EPoint point;
+    int32_t area = 0;
+    if (MeasureGaugeProfile(roi, m_pMother, org, end, false, point, &area))
+      RecordSample(i, 1, point, static_cast<float>(area));
     else
       RecordSample(i, 0, EPoint(), 0.0f);
     // The tolerance segment is left on the last profile, with its length: ends computed from

@@ -153,10 +153,8 @@ template <class Shape, class Geometry>
 bool EEdgeGauge<Shape, Geometry>::MeasureProfile(ETransition& t, EROI<EBW8>* roi, EPoint center,
                                                  float angle, EPoint& point) {
   t.PlaceToleranceSegment(center, angle);
-  t.MeasureToleranceSegment(roi, this->m_pMother, false);
-  if (!t.GetValid()) return false;
-  point = t.SelectedPointIn(this->m_pMother);
-  return true;
+  return t.MeasureGaugeProfile(roi, this->m_pMother, t.m_ToleranceSegment.GetOrg(),
+                               t.m_ToleranceSegment.GetEnd(), false, point, nullptr);
 }
 
 namespace {

@@ -166,9 +166,9 @@ void ELineGauge::Measure(EROI<EBW8>* roi) {
   const vimo_profile::SharedProfiles shared(roi, m_pMother);
   ShareProfiles(&shared);
   ForEachProfile(n, [&](unsigned i, EPoint org, EPoint end) {
-    MeasureSegment(roi, m_pMother, org, end, false);
-    const int found = GetValid();
-    RecordSample(i, found, found ? SelectedPointIn(m_pMother) : EPoint(), 0.0f);
+    EPoint point;
+    const bool found = MeasureGaugeProfile(roi, m_pMother, org, end, false, point, nullptr);
+    RecordSample(i, found, found ? point : EPoint(), 0.0f);
     // The tolerance segment is left on the last profile, with its length: ends computed from
     // NaN geometry must not become the tolerance of the next measurement.
     if (i + 1 == n) {

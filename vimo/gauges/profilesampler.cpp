@@ -6,6 +6,10 @@
 #include <new>
 #include <vector>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace vimo_profile {
 
 namespace {
@@ -137,7 +141,7 @@ inline void SampleThin(const RootView& image, const DigitalLine& line, int64_t f
 
 // Central differences of n >= 2 samples, one-sided at the ends. Profile values stay below
 // 2^31, so every difference fits.
-inline void DeriveInto(const EBW32* p, uint32_t n, int32_t* d) {
+inline void DeriveInto(const EBW32* __restrict p, uint32_t n, int32_t* __restrict d) {
   d[0] = int32_t(p[1]) - int32_t(p[0]);
   for (uint32_t i = 1; i + 1 < n; ++i) d[i] = int32_t(p[i + 1]) - int32_t(p[i - 1]);
   d[n - 1] = int32_t(p[n - 1]) - int32_t(p[n - 2]);
@@ -153,21 +157,6 @@ bool SizeProfile(EBW32Vector& profile, int64_t count) {
 }
 
 }  // namespace
-
-DigitalLine::DigitalLine(int ax0, int ay0, int ax1, int ay1, bool nearest) {
-  x0 = ax0;
-  y0 = ay0;
-  const int64_t dx = int64_t(ax1) - ax0;
-  const int64_t dy = int64_t(ay1) - ay0;
-  const int64_t adx = dx < 0 ? -dx : dx;
-  const int64_t ady = dy < 0 ? -dy : dy;
-  xMajor = !(adx < ady);
-  n = xMajor ? adx : ady;
-  m = xMajor ? ady : adx;
-  majorStep = (xMajor ? dx : dy) < 0 ? -1 : 1;
-  minorStep = (xMajor ? dy : dx) < 0 ? -1 : 1;
-  bias = nearest ? n : 0;
-}
 
 int64_t DigitalLine::MinorOffset(int64_t i) const {
   if (n == 0) return 0;
@@ -452,8 +441,15 @@ void Derive(const EBW32Vector& profile, EINT32Vector& derivative) {
 
 namespace {
 
+// Sums that fit in 64 bits (all but the most extreme limits) take the faster conversions.
+inline bool Fits64(int64_t) { return true; }
+inline bool Fits64(Wide v) { return v >= INT64_MIN && v <= INT64_MAX; }
+inline double ToDouble(int64_t v) { return double(v); }
+inline double ToDouble(Wide v) { return Fits64(v) ? double(static_cast<int64_t>(v)) : double(v); }
+
 // Turns the run [start, end] into a peak when it qualifies.
-void AddRun(uint32_t start, uint32_t end, uint32_t count, Wide area, int64_t amplitude, Wide moment,
+template <class Acc>
+void AddRun(uint32_t start, uint32_t end, uint32_t count, Acc area, int64_t amplitude, Acc moment,
             const RunLimits& limits, EPeaksVector& peaks) {
   const bool incomplete = start == 0 || end == count - 1;
   if (incomplete && !limits.keepIncomplete) return;
@@ -463,15 +459,13 @@ void AddRun(uint32_t start, uint32_t end, uint32_t count, Wide area, int64_t amp
   peak.Start = start;
   peak.Length = end - start + 1;
   // Excess-weighted centroid: sum(i e_i) / sum(e_i) = (end + 1) - moment / area.
-  // Sums that fit in 64 bits (all but the most extreme limits) take the faster conversions.
-  auto fits = [](Wide v) { return v >= INT64_MIN && v <= INT64_MAX; };
-  const double m = fits(moment) ? double(static_cast<int64_t>(moment)) : double(moment);
-  const double a = fits(area) ? double(static_cast<int64_t>(area)) : double(area);
+  const double m = ToDouble(moment);
+  const double a = ToDouble(area);
   const double center = area != 0 ? double(end) + 1.0 - m / a : 0.5 * (double(start) + double(end));
   peak.Center = static_cast<float>(center);
   const int64_t scale = limits.scale;
   peak.Amplitude = Saturate32(scale == 1 ? amplitude : amplitude / scale);
-  if (fits(area))
+  if (Fits64(area))
     peak.Area =
         Saturate32(scale == 1 ? static_cast<int64_t>(area) : static_cast<int64_t>(area) / scale);
   else
@@ -479,18 +473,48 @@ void AddRun(uint32_t start, uint32_t end, uint32_t count, Wide area, int64_t amp
   peaks.AddElement(peak);
 }
 
+// Index of the first sample from i on that lies beyond [low, high], or count.
+template <class T>
+inline uint32_t SkipQuiet(const T* values, uint32_t i, uint32_t count, int64_t low, int64_t high) {
+  for (; i < count; ++i) {
+    const int64_t v = static_cast<int64_t>(values[i]);
+    if (v > high || v < low) break;
+  }
+  return i;
+}
+
+#ifdef __SSE2__
+// Derivatives are scanned four at a time while the limits are 32-bit values.
+inline uint32_t SkipQuiet(const int32_t* values, uint32_t i, uint32_t count, int64_t low,
+                          int64_t high) {
+  if (low >= INT32_MIN && high <= INT32_MAX && low <= high) {
+    const __m128i lo = _mm_set1_epi32(static_cast<int32_t>(low));
+    const __m128i hi = _mm_set1_epi32(static_cast<int32_t>(high));
+    for (; i + 4 <= count; i += 4) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(values + i));
+      const __m128i loud = _mm_or_si128(_mm_cmpgt_epi32(lo, v), _mm_cmpgt_epi32(v, hi));
+      const int mask = _mm_movemask_ps(_mm_castsi128_ps(loud));
+      if (mask != 0) return i + static_cast<uint32_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+    }
+  }
+  for (; i < count; ++i) {
+    const int64_t v = values[i];
+    if (v > high || v < low) break;
+  }
+  return i;
+}
+#endif
+
 // One pass: quiet samples are skipped, each run accumulates its area, its largest excess and the
 // sum of its running areas, in Acc (wide enough for the values, limits and count at hand).
 template <class Acc, class T>
 void AnalyseRunsIn(const T* values, uint32_t count, const RunLimits& limits, EPeaksVector& peaks) {
   const int64_t low = limits.low, high = limits.high;
   uint32_t i = 0;
-  while (i < count) {
+  for (;;) {
+    i = SkipQuiet(values, i, count, low, high);
+    if (i >= count) break;
     int64_t v = static_cast<int64_t>(values[i]);
-    if (v <= high && v >= low) {
-      ++i;
-      continue;
-    }
     // A sample beyond both limits (only when low > high) counts as positive.
     const bool positive = v > high;
     const int64_t limit = positive ? high : low;
@@ -605,15 +629,21 @@ int MeasureThinEdgeProfile(const RootView& image, const DigitalLine& line, const
   // Lines of at least two samples and at most 2^14 (runs summed in 64 bits), inside the image.
   const int64_t n = line.n;
   if (image.base == nullptr || n < 1 || n >= (int64_t(1) << 14)) return kGeneralPath;
-  int64_t first, last;
-  if (!line.Range(0, image.width - 1, 0, image.height - 1, first, last) || first != 0 ||
-      last != n)
+  // Both ends inside: every pixel between them is (the range SampleAxis would find is 0 .. n).
+  const int64_t x1 = line.x0 + (line.xMajor ? line.majorStep * n : line.minorStep * line.m);
+  const int64_t y1 = line.y0 + (line.xMajor ? line.minorStep * line.m : line.majorStep * n);
+  const uint64_t width = static_cast<uint64_t>(image.width);
+  const uint64_t height = static_cast<uint64_t>(image.height);
+  if (static_cast<uint64_t>(line.x0) >= width || static_cast<uint64_t>(x1) >= width ||
+      static_cast<uint64_t>(line.y0) >= height || static_cast<uint64_t>(y1) >= height)
     return kGeneralPath;
   const uint32_t count = static_cast<uint32_t>(n + 1);
-  if (profile.GetNumElements() != count) profile.SetNumElements(count);
-  if (derivative.GetNumElements() != count) derivative.SetNumElements(count);
-  if (profile.GetNumElements() != count || derivative.GetNumElements() != count)
-    return kGeneralPath;
+  if (profile.GetNumElements() != count || derivative.GetNumElements() != count) {
+    profile.SetNumElements(count);
+    derivative.SetNumElements(count);
+    if (profile.GetNumElements() != count || derivative.GetNumElements() != count)
+      return kGeneralPath;
+  }
   EBW32* p = profile.GetDataPtr();
   int32_t* d = derivative.GetDataPtr();
   SampleThin(image, line, 0, n, p);

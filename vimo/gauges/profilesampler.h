@@ -27,7 +27,20 @@ constexpr int64_t kMaxProfileSamples = int64_t(1) << 22;
 struct DigitalLine {
   // nearest: the minor offset is the pixel nearest the segment (rounded half up); otherwise the
   // pixel on the floor side of it.
-  DigitalLine(int x0, int y0, int x1, int y1, bool nearest);
+  DigitalLine(int ax0, int ay0, int ax1, int ay1, bool nearest) {
+    x0 = ax0;
+    y0 = ay0;
+    const int64_t dx = int64_t(ax1) - ax0;
+    const int64_t dy = int64_t(ay1) - ay0;
+    const int64_t adx = dx < 0 ? -dx : dx;
+    const int64_t ady = dy < 0 ? -dy : dy;
+    xMajor = !(adx < ady);
+    n = xMajor ? adx : ady;
+    m = xMajor ? ady : adx;
+    majorStep = (xMajor ? dx : dy) < 0 ? -1 : 1;
+    minorStep = (xMajor ? dy : dx) < 0 ? -1 : 1;
+    bias = nearest ? n : 0;
+  }
 
   int64_t MinorOffset(int64_t i) const;
   // Samples [first, last] (within 0 .. n) whose pixel lies in [xlo, xhi] x [ylo, yhi]; false when
@@ -61,19 +74,26 @@ struct RootView {
 struct SharedProfiles {
   SharedProfiles(const EROI<EBW8>* roi, EShape* placement);
   EPoint ToSensor(EPoint p) const {
-    if (frame != nullptr) p = frame->LocalToGlobal(p);
+    // EFrame::LocalToGlobal's operations, on a copy of the frame's transform.
+    if (framed)
+      p = EPoint(m11 * p.GetX() + m12 * p.GetY() + tx, m21 * p.GetX() + m22 * p.GetY() + ty);
     return world != nullptr ? world->WorldToSensor(p) : p;
   }
   EPoint ToLocal(EPoint p) const {
     if (world != nullptr) p = world->SensorToWorld(p);
-    return frame != nullptr ? frame->GlobalToLocal(p) : p;
+    if (!framed) return p;
+    // EFrame::GlobalToLocal's operations.
+    const float dx = p.GetX() - tx, dy = p.GetY() - ty;
+    return EPoint(i11 * dx + i12 * dy, i21 * dx + i22 * dy);
   }
 
   const EROI<EBW8>* roi;
   RootView root;
   EShape* placement;
-  const EFrame* frame = nullptr;  // null when the placement is a world, or there is none
-  const EWorld* world = nullptr;  // null: the identity calibration
+  bool framed = false;            // false when the placement is a world, or there is none
+  const EWorld* world = nullptr;  // null: no world, or one that maps every point to itself
+  float m11 = 1, m12 = 0, m21 = 0, m22 = 1, tx = 0, ty = 0;
+  float i11 = 1, i12 = 0, i21 = 0, i22 = 1;
 };
 
 // Status of a sampling pass.

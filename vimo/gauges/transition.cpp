@@ -73,18 +73,43 @@ void ETransition::PlaceToleranceSegment(EPoint center, float angle) {
 namespace {
 // A sensor coordinate as a pixel index; false when it is not a finite value within the range
 // the samplers can step through.
-bool ToPixel(float v, bool nearest, int& out) {
+inline __attribute__((always_inline)) bool ToPixel(float v, bool nearest, int& out) {
   if (!(std::fabs(v) < 1.0e9f)) return false;
-  out = nearest ? static_cast<int>(v >= 0 ? v + 0.5f : v - 0.5f) : static_cast<int>(std::floor(v));
+  if (nearest) {
+    out = static_cast<int>(v >= 0 ? v + 0.5f : v - 0.5f);
+  } else {
+    // The floor: truncation, one less for a negative value with a fraction (exact below 1e9).
+    const int truncated = static_cast<int>(v);
+    out = truncated - (static_cast<float>(truncated) > v ? 1 : 0);
+  }
   return true;
 }
+}  // namespace
+
+namespace {
+
+// Limits of an analysis in profile units: each per-pixel value times the analysis scale.
+RunLimits ScaledLimits(int64_t low, int64_t high, uint32_t analysisScale, uint32_t minAmplitude,
+                       uint32_t minArea, int keepIncomplete) {
+  const int64_t scale = analysisScale > 0 ? analysisScale : 1;
+  return RunLimits{
+      low * scale, high * scale,       int64_t(minAmplitude) * scale, int64_t(minArea) * scale,
+      scale,       keepIncomplete != 0};
+}
+
 }  // namespace
 
 SharedProfiles::SharedProfiles(const EROI<EBW8>* region, EShape* shape)
     : roi(region), root(region), placement(shape) {
   if (shape == nullptr) return;
-  if (!shape->IsWorld()) frame = shape->GetFrame();
+  if (!shape->IsWorld()) {
+    const EFrame* frame = shape->GetFrame();
+    frame->GetTransform(m11, m12, m21, m22, tx, ty);
+    frame->GetInverse(i11, i12, i21, i22);
+    framed = true;
+  }
   world = shape->GetWorldShape();
+  if (world != nullptr && world->IsIdentityMapping()) world = nullptr;
 }
 
 bool ETransition::SegmentPixels(EShape* placement, EPoint org, EPoint end, bool nearest, int& x0,
@@ -146,6 +171,63 @@ void ETransition::MeasureSegment(EROI<EBW8>* roi, EShape* placement, EPoint org,
   Measure(roi, x0, y0, x1, y1);
 }
 
+bool ETransition::MeasureGaugeProfile(EROI<EBW8>* roi, EShape* placement, EPoint org, EPoint end,
+                                      bool nearest, EPoint& point, int32_t* area) {
+  const SharedProfiles* shared = m_pShared;
+  if (shared == nullptr || shared->placement != placement || roi != shared->roi ||
+      m_eSamplingMode != GGE_SAMPLING_PIXEL_WALK || m_un32Thickness != 1 ||
+      m_un32Smoothing > 1 || m_eTransitionType < GGE_DARK_TO_BRIGHT ||
+      m_eTransitionType > GGE_ANY_EDGE) {
+    MeasureSegment(roi, placement, org, end, nearest);
+    if (!GetValid()) return false;
+    point = SelectedPointIn(placement);
+    if (area != nullptr) *area = GetMeasuredPeak().Area;
+    return true;
+  }
+  // MeasureSegment, Measure and SelectedPointIn for this profile, without their general cases.
+  const EPoint a = shared->ToSensor(org), b = shared->ToSensor(end);
+  int x0, y0, x1, y1;
+  if (!ToPixel(a.GetX(), nearest, x0) || !ToPixel(a.GetY(), nearest, y0) ||
+      !ToPixel(b.GetX(), nearest, x1) || !ToPixel(b.GetY(), nearest, y1)) {
+    m_Peaks.Empty();
+    m_n32SelectedIndex = -1;
+    return false;
+  }
+  const int ox0 = x0, oy0 = y0, ox1 = x1, oy1 = y1;
+  if (m_bHVConstraint) ConstrainHV(x0, y0, x1, y1);
+  bool onProfile;
+  int64_t low, high;
+  TypeLimits(onProfile, low, high);
+  const int selected = MeasureThinEdgeProfile(
+      shared->root, DigitalLine(x0, y0, x1, y1, !s_bFloorAxisRule),
+      ScaledLimits(low, high, 1, m_un32MinAmplitude, m_un32MinArea,
+                   m_bKeepFirstAndLastIncompletePeak),
+      m_eTransitionChoice, m_un32TransitionIndex, m_Profile, m_Derivative, m_Peaks);
+  if (selected == kGeneralPath) {
+    // A profile that leaves the image.
+    Measure(roi, ox0, oy0, ox1, oy1);
+    if (!GetValid()) return false;
+    point = SelectedPointIn(placement);
+    if (area != nullptr) *area = GetMeasuredPeak().Area;
+    return true;
+  }
+  m_n32SamplingX0 = x0;
+  m_n32SamplingY0 = y0;
+  m_n32SamplingX1 = x1;
+  m_n32SamplingY1 = y1;
+  m_bSampledInterpolated = false;
+  m_un32AnalysisScale = 1;
+  m_n32SelectedIndex = selected;
+  if (selected < 0) return false;
+  // GetMeasuredPoint of the selected peak, on a profile of at least two samples.
+  const EPeak& peak = m_Peaks.GetDataPtr()[selected];
+  const double t = double(peak.Center) / (double(m_Profile.GetNumElements()) - 1.0);
+  const double dx = double(x1) - x0, dy = double(y1) - y0;
+  point = shared->ToLocal(EPoint(static_cast<float>(x0 + dx * t), static_cast<float>(y0 + dy * t)));
+  if (area != nullptr) *area = peak.Area;
+  return true;
+}
+
 EPoint ETransition::SelectedPointIn(EShape* placement) {
   EPoint p = GetMeasuredPoint(~0u);
   if (placement == nullptr) return p;
@@ -154,18 +236,6 @@ EPoint ETransition::SelectedPointIn(EShape* placement) {
                                                              : placement->SensorToLocal(p);
 }
 
-namespace {
-
-// Limits of an analysis in profile units: each per-pixel value times the analysis scale.
-RunLimits ScaledLimits(int64_t low, int64_t high, uint32_t analysisScale, uint32_t minAmplitude,
-                       uint32_t minArea, int keepIncomplete) {
-  const int64_t scale = analysisScale > 0 ? analysisScale : 1;
-  return RunLimits{
-      low * scale, high * scale,       int64_t(minAmplitude) * scale, int64_t(minArea) * scale,
-      scale,       keepIncomplete != 0};
-}
-
-}  // namespace
 
 void ETransition::Measure(EROI<EBW8>* roi, int x0, int y0, int x1, int y1) {
   if (m_eSamplingMode == GGE_SAMPLING_INTERPOLATED) return MeasureInterpolated(roi, x0, y0, x1, y1);

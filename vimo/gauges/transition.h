@@ -129,6 +129,12 @@ class VIMO_EXPORT ETransition {
   // The same along the segment from org to end, given in placement's coordinates; the
   // tolerance segment is left as it is (gauges that lay many profiles compute their ends).
   void MeasureSegment(EROI<EBW8>* roi, EShape* placement, EPoint org, EPoint end, bool nearest);
+  // One profile of a gauge measurement: MeasureSegment along org-end, then, when a transition is
+  // selected, its point in placement coordinates (as SelectedPointIn gives it) and, when area
+  // is not null, its peak's area; false when none is selected. The common profile (pixel walk,
+  // thickness 1, no smoothing, an edge, the setup shared by ShareProfiles) runs in one pass.
+  bool MeasureGaugeProfile(EROI<EBW8>* roi, EShape* placement, EPoint org, EPoint end,
+                           bool nearest, EPoint& point, int32_t* area);
   // The tolerance segment's ends in sensor pixels as MeasureToleranceSegment takes them; false
   // when they are not finite pixel positions.
   bool ToleranceSegmentPixels(EShape* placement, bool nearest, int& x0, int& y0, int& x1, int& y1);

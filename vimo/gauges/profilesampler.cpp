@@ -551,6 +551,61 @@ void AnalyseRunsOf(const T* values, uint32_t count, const RunLimits& limits, EPe
     AnalyseRunsIn<Wide>(values, count, limits, peaks);
 }
 
+#ifdef __SSE2__
+// AnalyseRunsOf for at most 64 values and 32-bit limits with low <= high, given the masks of the
+// values above high and below low: every run is a maximal stretch of bits of one mask, so quiet
+// samples cost no step of their own.
+void RunsFromMasks(const int32_t* values, uint32_t count, uint64_t above, uint64_t below,
+                   const RunLimits& limits, EPeaksVector& peaks) {
+  peaks.Empty();
+  uint64_t loud = above | below;
+  while (loud != 0) {
+    const uint32_t start = static_cast<uint32_t>(__builtin_ctzll(loud));
+    const bool positive = ((above >> start) & 1) != 0;
+    // The run ends before the first sample, from its start, that is not on its side.
+    const uint64_t rest = ~((positive ? above : below) >> start);
+    const uint32_t end = rest != 0 ? start + static_cast<uint32_t>(__builtin_ctzll(rest)) - 1 : 63;
+    const int64_t limit = positive ? limits.high : limits.low;
+    int64_t area = 0, amplitude = 0, moment = 0;
+    for (uint32_t k = start; k <= end; ++k) {
+      const int64_t excess = int64_t(values[k]) - limit;
+      area += excess;
+      moment += area;
+      if (positive ? excess > amplitude : excess < amplitude) amplitude = excess;
+    }
+    AddRun(start, end, count, area, amplitude, moment, limits, peaks);
+    loud = end >= 63 ? 0 : loud & (~uint64_t(0) << (end + 1));
+  }
+}
+
+// DeriveInto of at least two samples (at most 64) and the masks of the derivatives above high
+// and below low.
+void DeriveShort(const EBW32* p, uint32_t count, int32_t* d, int32_t low, int32_t high,
+                 uint64_t& above, uint64_t& below) {
+  const __m128i lo = _mm_set1_epi32(low), hi = _mm_set1_epi32(high);
+  uint64_t a = 0, b = 0;
+  uint32_t i = 1;
+  for (; i + 5 <= count; i += 4) {
+    const __m128i v =
+        _mm_sub_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 1)),
+                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i - 1)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), v);
+    a |= uint64_t(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpgt_epi32(v, hi)))) << i;
+    b |= uint64_t(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpgt_epi32(lo, v)))) << i;
+  }
+  const uint32_t classified = i;  // samples 1 .. classified - 1 are in the masks
+  for (; i + 1 < count; ++i) d[i] = int32_t(p[i + 1]) - int32_t(p[i - 1]);
+  d[0] = int32_t(p[1]) - int32_t(p[0]);
+  d[count - 1] = int32_t(p[count - 1]) - int32_t(p[count - 2]);
+  for (uint32_t k = 0; k < count; k = k == 0 ? classified : k + 1) {
+    a |= uint64_t(d[k] > high) << k;
+    b |= uint64_t(d[k] < low) << k;
+  }
+  above = a;
+  below = b;
+}
+#endif
+
 }  // namespace
 
 void AnalyseRuns(const int32_t* values, uint32_t count, const RunLimits& limits,
@@ -646,6 +701,18 @@ int MeasureThinEdgeProfile(const RootView& image, const DigitalLine& line, const
   }
   EBW32* p = profile.GetDataPtr();
   int32_t* d = derivative.GetDataPtr();
+#ifdef __SSE2__
+  // Gauge profiles: up to 64 samples, 32-bit limits.
+  if (count <= 64 && limits.low >= INT32_MIN && limits.high <= INT32_MAX &&
+      limits.low <= limits.high) {
+    SampleThin(image, line, 0, n, p);
+    uint64_t above, below;
+    DeriveShort(p, count, d, static_cast<int32_t>(limits.low), static_cast<int32_t>(limits.high),
+                above, below);
+    RunsFromMasks(d, count, above, below, limits, peaks);
+    return SelectPeak(peaks, choice, rank, count);
+  }
+#endif
   SampleThin(image, line, 0, n, p);
   DeriveInto(p, count, d);
   AnalyseRunsOf(d, count, limits, peaks);

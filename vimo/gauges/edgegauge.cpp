@@ -133,7 +133,9 @@ bool EEdgeGauge<Shape, Geometry>::MeasureProfiles(EROI<EBW8>* roi, const char* t
   }
   if (!BeginSamples(total > kMaxGaugeSamples ? 0u : static_cast<unsigned>(total), trace))
     return false;
-  const vimo_profile::SharedProfiles shared(roi, this->m_pMother);
+  vimo_profile::SharedProfiles shared(roi, this->m_pMother);
+  vimo_profile::LineOffsetCache lines;
+  shared.lines = &lines;
   for (ETransition& t : m_Transitions) t.ShareProfiles(&shared);
   unsigned index = 0;
   for (unsigned e = 0; e < 4; ++e)

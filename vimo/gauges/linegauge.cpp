@@ -163,7 +163,9 @@ void ELineGauge::Measure(EROI<EBW8>* roi) {
   // taken: no profile would hold anything but the previous one.
   const unsigned n = CanSample(roi, *this) ? GetNumSamples() : 0;
   if (!BeginSamples(n, "ELineGauge::Measure")) return;
-  const vimo_profile::SharedProfiles shared(roi, m_pMother);
+  vimo_profile::SharedProfiles shared(roi, m_pMother);
+  vimo_profile::LineOffsetCache lines;
+  shared.lines = &lines;
   ShareProfiles(&shared);
   ForEachProfile(n, [&](unsigned i, EPoint org, EPoint end) {
     EPoint point;

@@ -584,23 +584,33 @@ void DeriveShort(const EBW32* p, uint32_t count, int32_t* d, int32_t low, int32_
                  uint64_t& above, uint64_t& below) {
   const __m128i lo = _mm_set1_epi32(low), hi = _mm_set1_epi32(high);
   uint64_t a = 0, b = 0;
-  uint32_t i = 1;
-  for (; i + 5 <= count; i += 4) {
+  // Interior samples 1 .. count - 2 four at a time, the last four overlapping the ones before
+  // when the count is not a multiple (the same values and bits again).
+  auto four = [&](uint32_t i) {
     const __m128i v =
         _mm_sub_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 1)),
                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i - 1)));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), v);
     a |= uint64_t(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpgt_epi32(v, hi)))) << i;
     b |= uint64_t(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpgt_epi32(lo, v)))) << i;
+  };
+  uint32_t i = 1;
+  if (count >= 6) {
+    for (; i + 5 <= count; i += 4) four(i);
+    if (i + 1 < count) four(count - 5);
+  } else {
+    for (; i + 1 < count; ++i) {
+      d[i] = int32_t(p[i + 1]) - int32_t(p[i - 1]);
+      a |= uint64_t(d[i] > high) << i;
+      b |= uint64_t(d[i] < low) << i;
+    }
   }
-  const uint32_t classified = i;  // samples 1 .. classified - 1 are in the masks
-  for (; i + 1 < count; ++i) d[i] = int32_t(p[i + 1]) - int32_t(p[i - 1]);
+  // The ends, one-sided.
+  const uint32_t last = count - 1;
   d[0] = int32_t(p[1]) - int32_t(p[0]);
-  d[count - 1] = int32_t(p[count - 1]) - int32_t(p[count - 2]);
-  for (uint32_t k = 0; k < count; k = k == 0 ? classified : k + 1) {
-    a |= uint64_t(d[k] > high) << k;
-    b |= uint64_t(d[k] < low) << k;
-  }
+  d[last] = int32_t(p[last]) - int32_t(p[last - 1]);
+  a |= uint64_t(d[0] > high) | uint64_t(d[last] > high) << last;
+  b |= uint64_t(d[0] < low) | uint64_t(d[last] < low) << last;
   above = a;
   below = b;
 }
@@ -678,9 +688,33 @@ void ConstrainHV(int& x0, int& y0, int& x1, int& y1) {
   }
 }
 
+const int32_t* LineOffsetCache::Find(const DigitalLine& line, int64_t pitch) {
+  const uint64_t key = uint64_t(line.n) | uint64_t(line.m) << 7 | uint64_t(line.bias != 0) << 14 |
+                       uint64_t(line.xMajor) << 15 | uint64_t(line.majorStep < 0) << 16 |
+                       uint64_t(line.minorStep < 0) << 17;
+  for (int k = 0; k < kLines; ++k)
+    if (keys[k] == key) return offsets[k];
+  const int entry = next;
+  next = (next + 1) % kLines;
+  keys[entry] = key;
+  int32_t* out = offsets[entry];
+  // SampleThin's addresses, less the first sample's.
+  const uint64_t twoN = static_cast<uint64_t>(2 * line.n);
+  const uint64_t twoM = static_cast<uint64_t>(2 * line.m);
+  const uint64_t reciprocal = UINT64_MAX / twoN + 1;
+  const int64_t majorDelta = line.xMajor ? line.majorStep : line.majorStep * pitch;
+  const int64_t minorDelta = line.xMajor ? line.minorStep * pitch : line.minorStep;
+  uint64_t numerator = static_cast<uint64_t>(line.bias);
+  for (int64_t i = 0; i <= line.n; ++i, numerator += twoM) {
+    const int64_t minor = static_cast<int64_t>((UWide(numerator) * reciprocal) >> 64);
+    out[i] = static_cast<int32_t>(i * majorDelta + minor * minorDelta);
+  }
+  return out;
+}
+
 int MeasureThinEdgeProfile(const RootView& image, const DigitalLine& line, const RunLimits& limits,
                            int choice, unsigned rank, EBW32Vector& profile,
-                           EINT32Vector& derivative, EPeaksVector& peaks) {
+                           EINT32Vector& derivative, EPeaksVector& peaks, LineOffsetCache* lines) {
   // Lines of at least two samples and at most 2^14 (runs summed in 64 bits), inside the image.
   const int64_t n = line.n;
   if (image.base == nullptr || n < 1 || n >= (int64_t(1) << 14)) return kGeneralPath;
@@ -705,7 +739,13 @@ int MeasureThinEdgeProfile(const RootView& image, const DigitalLine& line, const
   // Gauge profiles: up to 64 samples, 32-bit limits.
   if (count <= 64 && limits.low >= INT32_MIN && limits.high <= INT32_MAX &&
       limits.low <= limits.high) {
-    SampleThin(image, line, 0, n, p);
+    if (lines != nullptr && image.pitch < (int64_t(1) << 24)) {
+      const int32_t* offsets = lines->Find(line, image.pitch);
+      const EBW8* first = image.base + (line.y0 * image.pitch + line.x0);
+      for (uint32_t i = 0; i < count; ++i) p[i] = first[offsets[i]];
+    } else {
+      SampleThin(image, line, 0, n, p);
+    }
     uint64_t above, below;
     DeriveShort(p, count, d, static_cast<int32_t>(limits.low), static_cast<int32_t>(limits.high),
                 above, below);

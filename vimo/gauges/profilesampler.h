@@ -67,6 +67,19 @@ struct RootView {
   int64_t width = 0, height = 0, pitch = 0;
 };
 
+// Pixel offsets, from the first sample, of the samples of the digital lines last sampled (up to
+// 64 samples, pitch below 2^24). The profiles of a line or an edge are parallel: after rounding,
+// most of them repeat one or two lines, whose offsets are then computed once.
+struct LineOffsetCache {
+  // The offsets of the line's samples in an image of the given pitch.
+  const int32_t* Find(const DigitalLine& line, int64_t pitch);
+
+  static constexpr int kLines = 4;
+  uint64_t keys[kLines] = {~uint64_t(0), ~uint64_t(0), ~uint64_t(0), ~uint64_t(0)};  // empty
+  int32_t offsets[kLines][64];
+  int next = 0;
+};
+
 // What every profile of one gauge measurement shares, looked up once before its profile loop:
 // the root image of the region read, and the mapping between the placement's coordinates and
 // sensor pixels (the placement's frame, then its world's calibration), computed with the same
@@ -90,6 +103,8 @@ struct SharedProfiles {
   const EROI<EBW8>* roi;
   RootView root;
   EShape* placement;
+  // Set by gauges whose profiles are parallel.
+  LineOffsetCache* lines = nullptr;
   bool framed = false;            // false when the placement is a world, or there is none
   const EWorld* world = nullptr;  // null: no world, or one that maps every point to itself
   float m11 = 1, m12 = 0, m21 = 0, m22 = 1, tx = 0, ty = 0;
@@ -177,7 +192,8 @@ constexpr int kGeneralPath = -2;
 // long for it.
 int MeasureThinEdgeProfile(const RootView& image, const DigitalLine& line, const RunLimits& limits,
                            int choice, unsigned rank, EBW32Vector& profile,
-                           EINT32Vector& derivative, EPeaksVector& peaks);
+                           EINT32Vector& derivative, EPeaksVector& peaks,
+                           LineOffsetCache* lines = nullptr);
 
 // Replaces the segment by the horizontal or vertical one of about the same length through its
 // middle, pointing the same way; results beyond the 32-bit range saturate.

@@ -202,7 +202,7 @@ bool ETransition::MeasureGaugeProfile(EROI<EBW8>* roi, EShape* placement, EPoint
       shared->root, DigitalLine(x0, y0, x1, y1, !s_bFloorAxisRule),
       ScaledLimits(low, high, 1, m_un32MinAmplitude, m_un32MinArea,
                    m_bKeepFirstAndLastIncompletePeak),
-      m_eTransitionChoice, m_un32TransitionIndex, m_Profile, m_Derivative, m_Peaks);
+      m_eTransitionChoice, m_un32TransitionIndex, m_Profile, m_Derivative, m_Peaks, shared->lines);
   if (selected == kGeneralPath) {
     // A profile that leaves the image.
     Measure(roi, ox0, oy0, ox1, oy1);

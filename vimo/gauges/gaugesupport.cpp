@@ -20,7 +20,8 @@ int Floor(float v) {
 }  // namespace
 
 float WrapAngle(float angle) {
-  float a = std::fmod(angle, 2.0f * kPi);
+  // fmod leaves an angle within a turn as it is: the library call only for the others.
+  float a = std::fabs(angle) < 2.0f * kPi ? angle : std::fmod(angle, 2.0f * kPi);
   if (a > kPi) a -= 2.0f * kPi;
   if (a <= -kPi) a += 2.0f * kPi;
   return a;

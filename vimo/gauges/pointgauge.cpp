@@ -169,4 +169,3 @@ void EPointGauge::Draw(Quarnel::DrawAdapter* adapter, INS_DRAWING_MODES mode, in
   }
   EShape::Draw(adapter, mode, daughters);
 }
-

@@ -544,8 +544,8 @@ void AnalyseRunsOf(const T* values, uint32_t count, const RunLimits& limits, EPe
   // scale), so a run's area and moment may need 128 bits. With limits below 2^31 an excess
   // stays below 2^33, and over at most 2^14 samples the moment below 2^61: 64 bits are exact.
   const int64_t bound = int64_t(1) << 31;
-  if (count <= (1u << 14) && limits.low >= -bound && limits.low <= bound &&
-      limits.high >= -bound && limits.high <= bound)
+  if (count <= (1u << 14) && limits.low >= -bound && limits.low <= bound && limits.high >= -bound &&
+      limits.high <= bound)
     AnalyseRunsIn<int64_t>(values, count, limits, peaks);
   else
     AnalyseRunsIn<Wide>(values, count, limits, peaks);
@@ -587,9 +587,8 @@ void DeriveShort(const EBW32* p, uint32_t count, int32_t* d, int32_t low, int32_
   // Interior samples 1 .. count - 2 four at a time, the last four overlapping the ones before
   // when the count is not a multiple (the same values and bits again).
   auto four = [&](uint32_t i) {
-    const __m128i v =
-        _mm_sub_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 1)),
-                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i - 1)));
+    const __m128i v = _mm_sub_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 1)),
+                                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i - 1)));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), v);
     a |= uint64_t(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpgt_epi32(v, hi)))) << i;
     b |= uint64_t(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpgt_epi32(lo, v)))) << i;

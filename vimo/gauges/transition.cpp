@@ -175,9 +175,8 @@ bool ETransition::MeasureGaugeProfile(EROI<EBW8>* roi, EShape* placement, EPoint
                                       bool nearest, EPoint& point, int32_t* area) {
   const SharedProfiles* shared = m_pShared;
   if (shared == nullptr || shared->placement != placement || roi != shared->roi ||
-      m_eSamplingMode != GGE_SAMPLING_PIXEL_WALK || m_un32Thickness != 1 ||
-      m_un32Smoothing > 1 || m_eTransitionType < GGE_DARK_TO_BRIGHT ||
-      m_eTransitionType > GGE_ANY_EDGE) {
+      m_eSamplingMode != GGE_SAMPLING_PIXEL_WALK || m_un32Thickness != 1 || m_un32Smoothing > 1 ||
+      m_eTransitionType < GGE_DARK_TO_BRIGHT || m_eTransitionType > GGE_ANY_EDGE) {
     MeasureSegment(roi, placement, org, end, nearest);
     if (!GetValid()) return false;
     point = SelectedPointIn(placement);
@@ -236,7 +235,6 @@ EPoint ETransition::SelectedPointIn(EShape* placement) {
                                                              : placement->SensorToLocal(p);
 }
 
-
 void ETransition::Measure(EROI<EBW8>* roi, int x0, int y0, int x1, int y1) {
   if (m_eSamplingMode == GGE_SAMPLING_INTERPOLATED) return MeasureInterpolated(roi, x0, y0, x1, y1);
   if (m_bHVConstraint) ConstrainHV(x0, y0, x1, y1);
@@ -258,7 +256,8 @@ void ETransition::Measure(EROI<EBW8>* roi, int x0, int y0, int x1, int y1) {
     m_n32SamplingX1 = x1;
     m_n32SamplingY1 = y1;
     m_bSampledInterpolated = false;
-    const RootView image = m_pShared != nullptr && roi == m_pShared->roi ? m_pShared->root : RootView(roi);
+    const RootView image =
+        m_pShared != nullptr && roi == m_pShared->roi ? m_pShared->root : RootView(roi);
     if (thickness == 1 && smoothing == 1 && m_eTransitionType >= GGE_DARK_TO_BRIGHT &&
         m_eTransitionType <= GGE_ANY_EDGE) {
       // The common edge profile in one pass; lines leaving the image take the general path.
@@ -365,7 +364,6 @@ void ETransition::AnalyseProfile() {
 }
 
 void ETransition::DeriveProfile() { Derive(m_Profile, m_Derivative); }
-
 
 void ETransition::AnalyseLimits(bool onProfile, int64_t low, int64_t high) {
   const RunLimits limits = ScaledLimits(low, high, m_un32AnalysisScale, m_un32MinAmplitude,

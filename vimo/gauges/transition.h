@@ -133,8 +133,8 @@ class VIMO_EXPORT ETransition {
   // selected, its point in placement coordinates (as SelectedPointIn gives it) and, when area
   // is not null, its peak's area; false when none is selected. The common profile (pixel walk,
   // thickness 1, no smoothing, an edge, the setup shared by ShareProfiles) runs in one pass.
-  bool MeasureGaugeProfile(EROI<EBW8>* roi, EShape* placement, EPoint org, EPoint end,
-                           bool nearest, EPoint& point, int32_t* area);
+  bool MeasureGaugeProfile(EROI<EBW8>* roi, EShape* placement, EPoint org, EPoint end, bool nearest,
+                           EPoint& point, int32_t* area);
   // The tolerance segment's ends in sensor pixels as MeasureToleranceSegment takes them; false
   // when they are not finite pixel positions.
   bool ToleranceSegmentPixels(EShape* placement, bool nearest, int& x0, int& y0, int& x1, int& y1);

@@ -687,14 +687,15 @@ void ConstrainHV(int& x0, int& y0, int& x1, int& y1) {
   }
 }
 
-const int32_t* LineOffsetCache::Find(const DigitalLine& line, int64_t pitch) {
-  const uint64_t key = uint64_t(line.n) | uint64_t(line.m) << 7 | uint64_t(line.bias != 0) << 14 |
-                       uint64_t(line.xMajor) << 15 | uint64_t(line.majorStep < 0) << 16 |
-                       uint64_t(line.minorStep < 0) << 17;
+const int32_t* LineOffsetCache::FindOther(uint64_t key, const DigitalLine& line, int64_t pitch) {
   for (int k = 0; k < kLines; ++k)
-    if (keys[k] == key) return offsets[k];
+    if (keys[k] == key) {
+      last = k;
+      return offsets[k];
+    }
   const int entry = next;
   next = (next + 1) % kLines;
+  last = entry;
   keys[entry] = key;
   int32_t* out = offsets[entry];
   // SampleThin's addresses, less the first sample's.

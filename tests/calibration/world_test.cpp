@@ -128,6 +128,7 @@ TEST_F(WorldTest, NewWorldIsRawAndPlainFamiliesMapExactly) {
   EXPECT_NEAR(w.GetGridPointsMaxVariationThreshold(), 0.1f, 1e-7);
   EXPECT_EQ(w.WorldToSensor(EPoint(12.5f, -3.25f)), EPoint(12.5f, -3.25f));
   EXPECT_EQ(w.SensorToWorld(EPoint(12.5f, -3.25f)), EPoint(12.5f, -3.25f));
+  EXPECT_TRUE(w.IsIdentityMapping());
   // Plain families: translation, Y kept (inverse) or flipped; the user bit without functions is
   // the plain family. GetDirect tells whether orientation is kept.
   struct Case {
@@ -146,10 +147,10 @@ TEST_F(WorldTest, NewWorldIsRawAndPlainFamiliesMapExactly) {
     v.SetCenter(10, 20);
     v.SetCalibrationModes(c.modes);
     if (c.ratio != 0) v.SetRatio(c.ratio);
-    if (c.modes != 0x0001) {
-      EXPECT_EQ(v.WorldToSensor(EPoint(1, 2)), c.sensorOf12);
-      EXPECT_EQ(v.SensorToWorld(c.sensorOf12), EPoint(1, 2));
-    }
+    EXPECT_FALSE(v.IsIdentityMapping());  // not until a mapping has put the model in force
+    EXPECT_EQ(v.WorldToSensor(EPoint(1, 2)), c.sensorOf12);
+    EXPECT_EQ(v.SensorToWorld(c.sensorOf12), EPoint(1, 2));
+    EXPECT_EQ(v.IsIdentityMapping(), c.modes == 0x0001);
     EXPECT_EQ(v.GetDirect(), c.direct);
   }
   EXPECT_EQ(EGetError(), E_OK);

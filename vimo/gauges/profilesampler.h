@@ -73,9 +73,9 @@ struct RootView {
 struct LineOffsetCache {
   // The offsets of the line's samples in an image of the given pitch.
   const int32_t* Find(const DigitalLine& line, int64_t pitch) {
-    const uint64_t key = uint64_t(line.n) | uint64_t(line.m) << 7 |
-                         uint64_t(line.bias != 0) << 14 | uint64_t(line.xMajor) << 15 |
-                         uint64_t(line.majorStep < 0) << 16 | uint64_t(line.minorStep < 0) << 17;
+    const uint64_t key = uint64_t(line.n) | uint64_t(line.m) << 7 | uint64_t(line.bias != 0) << 14 |
+                         uint64_t(line.xMajor) << 15 | uint64_t(line.majorStep < 0) << 16 |
+                         uint64_t(line.minorStep < 0) << 17;
     return keys[last] == key ? offsets[last] : FindOther(key, line, pitch);
   }
   const int32_t* FindOther(uint64_t key, const DigitalLine& line, int64_t pitch);

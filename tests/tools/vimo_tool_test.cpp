@@ -128,8 +128,10 @@ TEST(VimoTool, MeasuresDrawsAndDumpsASyntheticDisc) {
     EXPECT_LT(line["average_distance"].get<double>(), 0.1);
   }
   if (vimo_test::kHavePng) {
-    const std::string overlay = std::filesystem::path(image).stem().string() + ".png";
-    EXPECT_TRUE(Exists(overlays + "/" + overlay)) << overlay;
+    // The same image twice: the second overlay does not overwrite the first.
+    const std::string stem = std::filesystem::path(image).stem().string();
+    for (const std::string& overlay : {stem + ".png", stem + "-2.png"})
+      EXPECT_TRUE(Exists(overlays + "/" + overlay)) << overlay;
   }
 
   // A gauge far from any edge: found false, and --require-found turns it into exit code 4.

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <iostream>
+#include <set>
 
 #include "commands.h"
 #include "common.h"
@@ -105,6 +106,9 @@ void Run(const MeasureOptions& o) {
 
   int exitCode = kExitOk;
   bool allFound = true;
+  // Overlay names already written: images of the same name (a/part.png, b/part.png or
+  // part.png and part.pgm) get part, part-2, part-3... instead of overwriting each other.
+  std::set<std::string> overlayNames;
   Progress progress(images.size());
   EImage<EBW8> image;  // reused: memory stays that of the largest image
   for (size_t i = 0; i < images.size(); ++i) {
@@ -137,7 +141,10 @@ void Run(const MeasureOptions& o) {
     std::cout.flush();
     if (!o.overlayDir.empty()) {
       const std::string stem = fs::path(path).stem().string();
-      SaveOverlay(root, image, (fs::path(o.overlayDir) / (stem + format)).string(), true);
+      std::string name = stem;
+      for (unsigned k = 2; !overlayNames.insert(name).second; ++k)
+        name = stem + "-" + std::to_string(k);
+      SaveOverlay(root, image, (fs::path(o.overlayDir) / (name + format)).string(), true);
     }
   }
   progress.Update(images.size());
@@ -164,7 +171,9 @@ void AddMeasureCommand(CLI::App& app) {
   command->add_option("IMAGES", o->images, "Images or folders of images")->required();
   command->add_option("--world", o->world,
                       "Calibrated world (.vshp): the tools measure through it");
-  command->add_option("--overlay", o->overlayDir, "Write an overlay per image into this folder");
+  command->add_option("--overlay", o->overlayDir,
+                      "Write an overlay per image into this folder, named after the image (name-2, "
+                      "name-3... when names repeat)");
   command->add_option("--overlay-format", o->overlayFormat, "png (default), ppm or svg")
       ->check(CLI::IsMember({"png", "ppm", "svg"}));
   command->add_flag("--require-found", o->requireFound,

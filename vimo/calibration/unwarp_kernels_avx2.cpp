@@ -295,10 +295,11 @@ VIMO_AVX2 int BilinearRowAvx2(const ESubPixel64* entries, int count, const RowSo
                               EC24* dst) {
   // Eight pixels at a time, pixel k beside pixel k + 4 in one vector. Each pixel reads eight
   // bytes of the lower and of the upper row from its offset: offsets up to src.high - 2 keep
-  // them inside the source; a group holding another offset (the source's last two pixels, or a
-  // clamped one) takes the exact rule pixel by pixel. The blend is the 32-bit rule in exact
-  // integer steps: with bytes biased to x - 128, the vertical blend of each column is a
-  // byte multiply-add, and the horizontal one a 16-bit multiply-add giving T - 2^23, where T is
+  // them inside the source; offsets below src.low are read there (and cleared when without a
+  // source), and a group holding an offset above src.high - 2 (the source's last two pixels, or
+  // one to clamp to src.high) takes the exact rule pixel by pixel. The blend is the 32-bit rule
+  // in exact integer steps: with bytes biased to x - 128, the vertical blend of each column is
+  // a byte multiply-add, and the horizontal one a 16-bit multiply-add giving T - 2^23, where T is
   // the rule's weighted sum, so that T >> 16 = ((T - 2^23) >> 16) + 128.
   if (static_cast<int64_t>(src.high) - src.low < 2) return 0;
   const int32_t low = src.low, high = src.high;

@@ -1,6 +1,7 @@
 // Unwarping kernels and their region checks, driven by simple stand-in mappings.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <limits>
 #include <random>
@@ -444,5 +445,63 @@ TYPED_TEST(UnwarpForms, ReadsAtTheVeryEndOfAnUnpaddedImageStayInside) {
       ExpectAllFormsMatchReference(vimo_unwarp::MakeMapping(AffineMap, &toCorner, 0, 0, 1, 1), &src,
                                    interpolate);
     EXPECT_EQ(EGetError(), E_OK);
+  }
+}
+
+TYPED_TEST(UnwarpForms, OffsetsNearTheEndOfAnUnpaddedImageFollowThePlainRule) {
+  // In the first rows every group of eight table entries holds ordinary offsets and one that
+  // lies a few bytes before the end of an unpadded image (at every distance, pixel-aligned or
+  // not); later rows add offsets without a source and offsets to clamp. Every path must give the
+  // clamp-and-blend rule computed here from the image's bytes, and any read past the image's
+  // last byte is reported by the address sanitizer.
+  constexpr int size = sizeof(TypeParam);
+  const int W = 28, H = 6;  // rows of a multiple of four bytes carry no padding
+  EImage<TypeParam> src(W, H), dst(W, H);
+  const int pitch = src.GetRowPitch();
+  ASSERT_EQ(pitch, W * size);
+  Fill(&src, 12);
+  const int32_t bytes = H * pitch;
+  const uint8_t* image = reinterpret_cast<const uint8_t*>(src.GetImagePtr(0, 0));
+  EImage<ESubPixel64> table(W, H);
+  std::mt19937 rng(5);
+  for (int j = 0; j < H; ++j)
+    for (int i = 0; i < W; ++i) {
+      ESubPixel64 e;
+      e.Raw = static_cast<uint64_t>(rng()) << 32;  // any fractions
+      e.SubPixel.Offset = pitch + static_cast<int32_t>(rng() % uint32_t(bytes - 3 * pitch));
+      if (i % 8 == j % 8)
+        e.SubPixel.Offset = bytes - 1 - (i / 8 + 3 * j) % 9;
+      else if (j >= 3 && i % 5 == 0)
+        e.SubPixel.Offset = vimo_unwarp::kNoSource;
+      else if (j >= 3 && i % 7 == 1)
+        e.SubPixel.Offset = i % 2 ? INT32_MAX : pitch / 2;
+      table.SetPixel(e, i, j);
+    }
+  for (int interpolate : {0, 1}) {
+    const int32_t low = interpolate ? pitch : 0;
+    const int32_t high = bytes - (interpolate ? 2 : 1) * size;
+    for (vimo_unwarp::Isa isa : Paths()) {
+      PathScope path(isa);
+      EOk();
+      vimo_unwarp::Unwarp(&table, &src, &dst, interpolate, "t");
+      ASSERT_EQ(EGetError(), E_OK);
+      for (int j = 0; j < H; ++j)
+        for (int i = 0; i < W; ++i) {
+          const ESubPixel64 e = table.GetPixel(i, j);
+          const uint8_t* p = image + std::min(std::max(e.SubPixel.Offset, low), high);
+          const uint32_t a = e.SubPixel.FractionX & 255u, c = e.SubPixel.FractionY & 255u;
+          for (int k = 0; k < size; ++k) {
+            uint32_t expected = p[k];
+            if (interpolate) {
+              uint32_t upper = p[k - pitch] * (256 - a) + p[k + size - pitch] * a;
+              uint32_t lower = p[k] * (256 - a) + p[k + size] * a;
+              expected = (upper * (256 - c) + lower * c) >> 16;
+            }
+            if (e.SubPixel.Offset < 0) expected = 0;
+            ASSERT_EQ(unwarp_reference::Channel(dst.GetPixel(i, j), k), expected)
+                << "path " << isa << " sampling " << interpolate << " pixel " << i << "," << j;
+          }
+        }
+    }
   }
 }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "test_support.h"
 #include "vimo/vimo.h"
@@ -75,8 +76,13 @@ TEST(GaugeBase, SkipRangesMaskTheirSamplesWithinTheMeasurement) {
   ASSERT_EQ(g.GetNumSkipRanges(), 1u);
   g.GetSkipRange(0, s, e);
   EXPECT_EQ(s, 95u);
+  // The mask has a byte for every sample, with or without ranges.
+  std::vector<uint8_t> mask(97, 0);
+  mask[95] = mask[96] = 0xFF;
+  EXPECT_EQ(g.Data().SkipMask(97), mask);
   g.RemoveAllSkipRanges();
   EXPECT_EQ(g.GetNumSkipRanges(), 0u);
+  EXPECT_EQ(g.Data().SkipMask(97), std::vector<uint8_t>(97, 0));
 }
 
 TEST(GaugeBase, MinimumCountsTakeTheirDefaults) {

@@ -217,16 +217,6 @@ RowSource MakeRowSource(const uint8_t* base, const SourceLayout& source, int int
 
 namespace {
 
-// One channel of the bilinear sample: with p0, p1 the upper pair and p2, p3 the lower pair,
-// ((p0 (256 - a) + p1 a) (256 - c) + (p2 (256 - a) + p3 a) c) >> 16, evaluated as
-// u << 8 + (l - u) c with u = p0 << 8 + (p1 - p0) a, which is the same integer in 32-bit
-// unsigned arithmetic (the wrap-around cancels) with three multiplications instead of six.
-inline uint32_t Blend(uint32_t p0, uint32_t p1, uint32_t p2, uint32_t p3, uint32_t a, uint32_t c) {
-  uint32_t upper = (p0 << 8) + (p1 - p0) * a;
-  uint32_t lower = (p2 << 8) + (p3 - p2) * a;
-  return ((upper << 8) + (lower - upper) * c) >> 16;
-}
-
 inline uint16_t Load16(const uint8_t* p) {
   uint16_t value;
   std::memcpy(&value, p, sizeof(value));

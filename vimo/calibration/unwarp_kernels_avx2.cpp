@@ -1,8 +1,10 @@
 // AVX2 paths of the unwarp kernels, compiled for that instruction set function by function (the
 // rest of the library keeps the baseline) and called only after a processor check. Each gives
 // the same bytes as the scalar rules in unwarp_kernels.cpp: the same clamping, the same 32-bit
-// bilinear blend, the same double-precision entry computation, and reads no byte those rules
-// would not read.
+// bilinear blend, the same double-precision entry computation, and reads no byte outside the
+// span those rules keep to (wide loads may take a few bytes beside a sample, never past the
+// source's last pixel).
+#include <algorithm>
 #include <cstring>
 
 #include "vimo/calibration/unwarp_kernels.h"
@@ -105,23 +107,56 @@ VIMO_AVX2 int NearestRowAvx2(const ESubPixel64* entries, int count, const RowSou
 
 VIMO_AVX2 int NearestRowAvx2(const ESubPixel64* entries, int count, const RowSource& src,
                              EC24* dst) {
-  const __m256i low = _mm256_set1_epi32(src.low), high = _mm256_set1_epi32(src.high);
+  // Each pixel is copied as one four-byte word, the fourth byte being overwritten by the next
+  // pixel: the loop stops while a pixel follows. A word read below src.high ends inside the
+  // source, so such offsets take plain copies; pixels without a source are read at src.low and
+  // cleared; a group holding the last pixel or an offset to clamp takes the exact rule.
+  if (src.high <= src.low) return 0;
+  const int32_t low = src.low, high = src.high;
+  const __m256i vlow = _mm256_set1_epi32(low), lastPlain = _mm256_set1_epi32(high - 1);
+  // Unsigned comparison of offset - low with the widest distance a plain copy allows.
+  const __m256i signBit = _mm256_set1_epi32(INT32_MIN);
+  const __m256i widest =
+      _mm256_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(high - 1 - low) ^ 0x80000000u));
   const uint8_t* const base = src.base;
   uint8_t* out = reinterpret_cast<uint8_t*>(dst);
+  alignas(32) int32_t starts[8];
   int i = 0;
-  // Each pixel is read as two bytes and one (nothing past its last byte) and written as four
-  // bytes, the fourth overwritten by the next pixel: the loop stops while a pixel follows.
   for (; i + 8 < count; i += 8, out += 24) {
-    Eight e = LoadEight(entries + i);
-    const Offsets o = Extract(Clamp(e.offsets, low, high));
-    for (int k = 0; k < 8; ++k) {
-      const uint8_t* p = base + o[k];
-      const uint32_t pixel = Load16(p) | (uint32_t{p[2]} << 16);
-      std::memcpy(out + 3 * k, &pixel, sizeof(pixel));
+    const ESubPixel64* e = entries + i;
+    const __m256i offsets = LoadEight(e).offsets;
+    const __m256i beyond =
+        _mm256_cmpgt_epi32(_mm256_xor_si256(_mm256_sub_epi32(offsets, vlow), signBit), widest);
+    if (_mm256_movemask_ps(_mm256_castsi256_ps(beyond)) == 0) {
+      // Offsets straight from the table: the common case.
+      for (int k = 0; k < 8; ++k) {
+        int32_t offset;
+        std::memcpy(&offset, e + k, sizeof(offset));
+        std::memcpy(out + 3 * k, base + offset, 4);
+      }
+      continue;
     }
-    if (int noSource = _mm256_movemask_ps(_mm256_castsi256_ps(e.offsets)))
+    const int noSource = _mm256_movemask_ps(_mm256_castsi256_ps(offsets));
+    const __m256i start = _mm256_max_epi32(offsets, vlow);
+    if (_mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpgt_epi32(start, lastPlain))) == 0) {
+      if (noSource == 0xFF) {
+        std::memset(out, 0, 24);
+        continue;
+      }
+      _mm256_store_si256(reinterpret_cast<__m256i*>(starts), start);
+      for (int k = 0; k < 8; ++k) std::memcpy(out + 3 * k, base + starts[k], 4);
       for (int k = 0; k < 8; ++k)
         if (noSource & (1 << k)) std::memset(out + 3 * k, 0, 3);
+      continue;
+    }
+    for (int k = 0; k < 8; ++k) {
+      int32_t offset;
+      std::memcpy(&offset, e + k, sizeof(offset));
+      const uint32_t keep = ~static_cast<uint32_t>(offset >> 31);
+      const uint8_t* p = base + std::min(std::max(offset, low), high);
+      const uint32_t pixel = (Load16(p) | (uint32_t{p[2]} << 16)) & keep;
+      std::memcpy(out + 3 * k, &pixel, sizeof(pixel));
+    }
   }
   return i;
 }
@@ -194,82 +229,151 @@ VIMO_AVX2 int BilinearRowAvx2(const ESubPixel64* entries, int count, const RowSo
   return i;
 }
 
+namespace {
+
+// The lower and upper neighbour pairs of one colour pixel (eight bytes of each row from the
+// offset) in the low 128-bit lane, those of another pixel in the high lane.
+VIMO_AVX2 inline __m256i LoadNeighbours(const uint8_t* lowerRow, const uint8_t* upperRow,
+                                        int32_t first, int32_t second) {
+  auto load = [](const uint8_t* p) {
+    long long v;
+    std::memcpy(&v, p, sizeof(v));
+    return v;
+  };
+  const __m128i a =
+      _mm_insert_epi64(_mm_cvtsi64_si128(load(lowerRow + first)), load(upperRow + first), 1);
+  const __m128i b =
+      _mm_insert_epi64(_mm_cvtsi64_si128(load(lowerRow + second)), load(upperRow + second), 1);
+  return _mm256_inserti128_si256(_mm256_castsi128_si256(a), b, 1);
+}
+
+// One lane's pixel: its three channels as 32-bit values T - 2^23, T the 32-bit rule's weighted
+// sum. neighbours: the pixel's lower and upper pairs with every byte biased to x - 128;
+// vertical: c | (255 - c) << 8 in each 16-bit lane; horizontal: (256 - a) | a << 16.
+VIMO_AVX2 inline __m256i BlendLanes(__m256i neighbours, __m256i vertical, __m256i horizontal) {
+  // Lower and upper byte of each channel and column side by side: left and right column of
+  // channel 0, of channel 1, of channel 2, then zeros.
+  const __m256i columns = _mm256_setr_epi8(0, 8, 3, 11, 1, 9, 4, 12, 2, 10, 5, 13, -1, -1, -1, -1,
+                                           0, 8, 3, 11, 1, 9, 4, 12, 2, 10, 5, 13, -1, -1, -1, -1);
+  const __m256i pairs = _mm256_shuffle_epi8(neighbours, columns);
+  // c (lower - 128) + (255 - c) (upper - 128) + (upper - 128) = V - 32768 with
+  // V = (256 - c) upper + c lower: no term leaves 16 signed bits.
+  const __m256i column =
+      _mm256_add_epi16(_mm256_maddubs_epi16(vertical, pairs), _mm256_srai_epi16(pairs, 8));
+  return _mm256_madd_epi16(column, horizontal);
+}
+
+// Eight pixels with their offsets given by offset(k) (all up to src.high - 2) and their weights
+// as in BlendLanes, one 32-bit word per pixel: pixels 0-3 | 4-7 in the low three bytes of each
+// 32-bit lane.
+template <class Offset>
+VIMO_AVX2 inline __m256i BlendEight(Offset offset, const uint8_t* lowerRow, const uint8_t* upperRow,
+                                    __m256i vertical, __m256i horizontal) {
+  const __m256i bias = _mm256_set1_epi8(static_cast<char>(0x80));
+  // Pixels 0 | 4, 1 | 5, 2 | 6, 3 | 7.
+  const __m256i s0 =
+      BlendLanes(_mm256_xor_si256(LoadNeighbours(lowerRow, upperRow, offset(0), offset(4)), bias),
+                 _mm256_shuffle_epi32(vertical, 0x00), _mm256_shuffle_epi32(horizontal, 0x00));
+  const __m256i s1 =
+      BlendLanes(_mm256_xor_si256(LoadNeighbours(lowerRow, upperRow, offset(1), offset(5)), bias),
+                 _mm256_shuffle_epi32(vertical, 0x55), _mm256_shuffle_epi32(horizontal, 0x55));
+  const __m256i s2 =
+      BlendLanes(_mm256_xor_si256(LoadNeighbours(lowerRow, upperRow, offset(2), offset(6)), bias),
+                 _mm256_shuffle_epi32(vertical, 0xAA), _mm256_shuffle_epi32(horizontal, 0xAA));
+  const __m256i s3 =
+      BlendLanes(_mm256_xor_si256(LoadNeighbours(lowerRow, upperRow, offset(3), offset(7)), bias),
+                 _mm256_shuffle_epi32(vertical, 0xFF), _mm256_shuffle_epi32(horizontal, 0xFF));
+  // (T - 2^23) >> 16 lies in [-128, 127]: the packs are exact.
+  const __m256i words01 = _mm256_packs_epi32(_mm256_srai_epi32(s0, 16), _mm256_srai_epi32(s1, 16));
+  const __m256i words23 = _mm256_packs_epi32(_mm256_srai_epi32(s2, 16), _mm256_srai_epi32(s3, 16));
+  return _mm256_xor_si256(_mm256_packs_epi16(words01, words23), bias);
+}
+
+}  // namespace
+
 VIMO_AVX2 int BilinearRowAvx2(const ESubPixel64* entries, int count, const RowSource& src,
                               EC24* dst) {
-  // A pixel and its right-hand neighbour are six bytes, read as one eight-byte word that starts
-  // at the pixel or, near the end of the source, up to two bytes before it (so nothing past the
-  // right pixel is read), then shifted into place. Blends run in 16-bit lanes, four per pixel
-  // (the fourth is zero), with the exact two-step formula of the SSE2 kernel.
+  // Eight pixels at a time, pixel k beside pixel k + 4 in one vector. Each pixel reads eight
+  // bytes of the lower and of the upper row from its offset: offsets up to src.high - 2 keep
+  // them inside the source; offsets below src.low are read there (and cleared when without a
+  // source), and a group holding an offset above src.high - 2 (the source's last two pixels, or
+  // one to clamp to src.high) takes the exact rule pixel by pixel. The blend is the 32-bit rule
+  // in exact integer steps: with bytes biased to x - 128, the vertical blend of each column is
+  // a byte multiply-add, and the horizontal one a 16-bit multiply-add giving T - 2^23, where T is
+  // the rule's weighted sum, so that T >> 16 = ((T - 2^23) >> 16) + 128.
   if (static_cast<int64_t>(src.high) - src.low < 2) return 0;
-  const __m256i low = _mm256_set1_epi32(src.low), high = _mm256_set1_epi32(src.high);
-  const __m256i lastStart = _mm256_set1_epi32(src.high - 2);
+  const int32_t low = src.low, high = src.high;
+  const intptr_t pitch = src.pitch;
+  const __m256i vlow = _mm256_set1_epi32(low), vhigh = _mm256_set1_epi32(high);
+  const __m256i lastPlain = _mm256_set1_epi32(high - 2);
   const uint8_t* const lowerRow = src.base;
-  const uint8_t* const upperRow = src.base - src.pitch;
-  const __m256i leftPixel =
-      _mm256_setr_epi8(0, -1, 1, -1, 2, -1, -1, -1, 8, -1, 9, -1, 10, -1, -1, -1, 0, -1, 1, -1, 2,
-                       -1, -1, -1, 8, -1, 9, -1, 10, -1, -1, -1);
-  const __m256i rightPixel =
-      _mm256_setr_epi8(3, -1, 4, -1, 5, -1, -1, -1, 11, -1, 12, -1, 13, -1, -1, -1, 3, -1, 4, -1, 5,
-                       -1, -1, -1, 11, -1, 12, -1, 13, -1, -1, -1);
-  const __m256i firstWord = _mm256_setr_epi8(0, 1, 0, 1, 0, 1, 0, 1, 8, 9, 8, 9, 8, 9, 8, 9, 0, 1,
-                                             0, 1, 0, 1, 0, 1, 8, 9, 8, 9, 8, 9, 8, 9);
-  const __m256i secondWord =
-      _mm256_setr_epi8(2, 3, 2, 3, 2, 3, 2, 3, 10, 11, 10, 11, 10, 11, 10, 11, 2, 3, 2, 3, 2, 3, 2,
-                       3, 10, 11, 10, 11, 10, 11, 10, 11);
-  const __m256i fractionBytes = _mm256_set1_epi32(0x00FF00FF);
-  const __m256i k256 = _mm256_set1_epi16(256), one = _mm256_set1_epi16(1);
-  auto load64 = [](const uint8_t* p) {
-    uint64_t v;
-    std::memcpy(&v, p, sizeof(v));
-    return static_cast<long long>(v);
-  };
+  const uint8_t* const upperRow = src.base - pitch;
+  // Unsigned comparison of offset - low with the widest distance the plain reads allow.
+  const __m256i signBit = _mm256_set1_epi32(INT32_MIN);
+  const __m256i widest =
+      _mm256_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(high - 2 - low) ^ 0x80000000u));
+  // Fractions (a in byte 0, c in byte 2 of each pixel's word) to the weights of BlendLanes:
+  // c broadcast, its high bytes complemented; a as two words, the first negated and raised by
+  // 256.
+  const __m256i cBytes = _mm256_setr_epi8(2, 2, 2, 2, 6, 6, 6, 6, 10, 10, 10, 10, 14, 14, 14, 14, 2,
+                                          2, 2, 2, 6, 6, 6, 6, 10, 10, 10, 10, 14, 14, 14, 14);
+  const __m256i complementHigh = _mm256_set1_epi32(static_cast<int>(0xFF00FF00u));
+  const __m256i aWords = _mm256_setr_epi8(0, -1, 0, -1, 4, -1, 4, -1, 8, -1, 8, -1, 12, -1, 12, -1,
+                                          0, -1, 0, -1, 4, -1, 4, -1, 8, -1, 8, -1, 12, -1, 12, -1);
+  const __m256i negateLow = _mm256_set1_epi32(0x0001FFFF), raiseLow = _mm256_set1_epi32(256);
+  alignas(32) int32_t starts[8];
   uint8_t* out = reinterpret_cast<uint8_t*>(dst);
   int i = 0;
   for (; i + 8 <= count; i += 8, out += 24) {
-    Eight e = LoadEight(entries + i);
-    const __m256i offsets = Clamp(e.offsets, low, high);
-    const __m256i start = _mm256_min_epi32(offsets, lastStart);
-    const __m256i shift = _mm256_slli_epi32(_mm256_sub_epi32(offsets, start), 3);
-    const Offsets o = Extract(start);
-    const __m256i fractions = _mm256_and_si256(e.fractions, fractionBytes);
-    __m256i value[2];
-    for (int group = 0; group < 2; ++group) {
-      const int g = 4 * group;
-      const __m256i bits = _mm256_cvtepu32_epi64(group ? _mm256_extracti128_si256(shift, 1)
-                                                       : _mm256_castsi256_si128(shift));
-      const __m256i f = _mm256_cvtepu32_epi64(group ? _mm256_extracti128_si256(fractions, 1)
-                                                    : _mm256_castsi256_si128(fractions));
-      const __m256i lower = _mm256_srlv_epi64(
-          _mm256_setr_epi64x(load64(lowerRow + o[g]), load64(lowerRow + o[g + 1]),
-                             load64(lowerRow + o[g + 2]), load64(lowerRow + o[g + 3])),
-          bits);
-      const __m256i upper = _mm256_srlv_epi64(
-          _mm256_setr_epi64x(load64(upperRow + o[g]), load64(upperRow + o[g + 1]),
-                             load64(upperRow + o[g + 2]), load64(upperRow + o[g + 3])),
-          bits);
-      const __m256i a = _mm256_shuffle_epi8(f, firstWord), c = _mm256_shuffle_epi8(f, secondWord);
-      // Horizontal blends, exact modulo 2^16.
-      const __m256i ul = _mm256_shuffle_epi8(upper, leftPixel);
-      const __m256i ur = _mm256_shuffle_epi8(upper, rightPixel);
-      const __m256i ll = _mm256_shuffle_epi8(lower, leftPixel);
-      const __m256i lr = _mm256_shuffle_epi8(lower, rightPixel);
-      const __m256i u = _mm256_add_epi16(_mm256_slli_epi16(ul, 8),
-                                         _mm256_mullo_epi16(_mm256_sub_epi16(ur, ul), a));
-      const __m256i l = _mm256_add_epi16(_mm256_slli_epi16(ll, 8),
-                                         _mm256_mullo_epi16(_mm256_sub_epi16(lr, ll), a));
-      // (u (256 - c) + l c) >> 16 from the high and low halves of the two 32-bit products; the
-      // low halves carry into the result when their 16-bit sum wraps.
-      const __m256i cu = _mm256_sub_epi16(k256, c);
-      const __m256i lowU = _mm256_mullo_epi16(u, cu), lowL = _mm256_mullo_epi16(l, c);
-      const __m256i highs = _mm256_add_epi16(_mm256_mulhi_epu16(u, cu), _mm256_mulhi_epu16(l, c));
-      const __m256i noCarry =
-          _mm256_cmpeq_epi16(_mm256_adds_epu16(lowU, lowL), _mm256_add_epi16(lowU, lowL));
-      value[group] = _mm256_add_epi16(highs, _mm256_add_epi16(noCarry, one));
+    // Entries 0, 1, 4, 5 and 2, 3, 6, 7, so that offsets and fractions come out in order.
+    const ESubPixel64* e = entries + i;
+    const __m256 first = _mm256_loadu2_m128(reinterpret_cast<const float*>(e + 4),
+                                            reinterpret_cast<const float*>(e));
+    const __m256 second = _mm256_loadu2_m128(reinterpret_cast<const float*>(e + 6),
+                                             reinterpret_cast<const float*>(e + 2));
+    const __m256i offsets =
+        _mm256_castps_si256(_mm256_shuffle_ps(first, second, _MM_SHUFFLE(2, 0, 2, 0)));
+    const __m256i fractions =
+        _mm256_castps_si256(_mm256_shuffle_ps(first, second, _MM_SHUFFLE(3, 1, 3, 1)));
+    const __m256i vertical =
+        _mm256_xor_si256(_mm256_shuffle_epi8(fractions, cBytes), complementHigh);
+    const __m256i horizontal = _mm256_add_epi16(
+        _mm256_sign_epi16(_mm256_shuffle_epi8(fractions, aWords), negateLow), raiseLow);
+    // Usable offsets as they stand: the common case.
+    const __m256i beyond =
+        _mm256_cmpgt_epi32(_mm256_xor_si256(_mm256_sub_epi32(offsets, vlow), signBit), widest);
+    if (_mm256_movemask_ps(_mm256_castsi256_ps(beyond)) == 0) {
+      auto offset = [e](int k) {
+        int32_t o;
+        std::memcpy(&o, e + k, sizeof(o));
+        return o;
+      };
+      StoreEightC24(out, BlendEight(offset, lowerRow, upperRow, vertical, horizontal));
+      continue;
     }
-    // Bytes of pixels 0, 1, 4, 5 | 2, 3, 6, 7, put in order.
-    const __m256i pixels = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(value[0], value[1]),
-                                                       _mm256_setr_epi32(0, 1, 4, 5, 2, 3, 6, 7));
-    StoreEightC24(out, _mm256_andnot_si256(_mm256_srai_epi32(e.offsets, 31), pixels));
+    // Pixels without a source read at src.low and are cleared; a group with an offset that
+    // would read past the source takes the exact rule.
+    const __m256i start = Clamp(offsets, vlow, vhigh);
+    if (_mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpgt_epi32(start, lastPlain))) == 0) {
+      _mm256_store_si256(reinterpret_cast<__m256i*>(starts), start);
+      auto offset = [&starts](int k) { return starts[k]; };
+      const __m256i pixels = BlendEight(offset, lowerRow, upperRow, vertical, horizontal);
+      StoreEightC24(out, _mm256_andnot_si256(_mm256_srai_epi32(offsets, 31), pixels));
+      continue;
+    }
+    for (int k = 0; k < 8; ++k) {
+      uint64_t raw;
+      std::memcpy(&raw, e + k, sizeof(raw));
+      const int32_t offset = static_cast<int32_t>(static_cast<uint32_t>(raw));
+      const uint32_t keep = ~static_cast<uint32_t>(offset >> 31);
+      const uint8_t* p = lowerRow + std::min(std::max(offset, low), high);
+      const uint8_t* q = p - pitch;
+      const uint32_t a = static_cast<uint32_t>(raw >> 32) & 255u;
+      const uint32_t c = static_cast<uint32_t>(raw >> 48) & 255u;
+      for (int channel = 0; channel < 3; ++channel)
+        out[3 * k + channel] = static_cast<uint8_t>(
+            Blend(q[channel], q[channel + 3], p[channel], p[channel + 3], a, c) & keep);
+    }
   }
   return i;
 }

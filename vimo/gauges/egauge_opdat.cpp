@@ -11,8 +11,6 @@ EGauge_OpDat::~EGauge_OpDat() = default;
 
 std::vector<uint8_t> EGauge_OpDat::SkipMask(unsigned count) const {
   assert(m_SkipRangeStarts.size() == m_SkipRangeEnds.size() && "starts.size() == ends.size()");
-  // Without skip ranges no sample is skipped: the empty mask says so without an allocation.
-  if (m_SkipRangeStarts.empty()) return {};
   std::vector<uint8_t> mask(count, 0);
   for (size_t r = 0; r < m_SkipRangeStarts.size(); ++r) {
     uint32_t start = m_SkipRangeStarts[r];

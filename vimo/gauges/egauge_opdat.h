@@ -37,8 +37,8 @@ class VIMO_EXPORT EGauge_OpDat {
   // reading, the skip ranges are replaced only once every stored range has been read.
   void Serialize(ESerializer* serializer, int present);
 
-  // The skip ranges as a byte mask over `count` samples (0xFF: skipped; a sample past the end
-  // of the mask is not). An empty vector when count is 0 or there is no skip range.
+  // The skip ranges as a byte mask over `count` samples (0xFF: skipped). An empty vector
+  // when count is 0.
   std::vector<uint8_t> SkipMask(unsigned count) const;
 
   std::vector<uint32_t> m_SkipRangeStarts;

@@ -136,7 +136,9 @@ bool EGauge::BeginSamples(unsigned n, const char* trace) {
     return false;
   }
   try {
-    m_SkipMask = m_pOpDat->SkipMask(n);
+    // Without skip ranges no sample is skipped: the measurement keeps an empty mask instead of
+    // allocating one (RecordSample reads only within the mask).
+    if (!m_pOpDat->m_SkipRangeStarts.empty()) m_SkipMask = m_pOpDat->SkipMask(n);
   } catch (const std::bad_alloc&) {
     m_Samples.Empty();
     ESetError(E_ERROR_ALLOCATION_FAILED);

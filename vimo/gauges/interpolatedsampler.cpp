@@ -49,15 +49,6 @@ bool FixedRange(int64_t start, int64_t step, int64_t limit, int64_t& first, int6
   return first <= last;
 }
 
-bool SizeTo(EBW32Vector& profile, int64_t count) {
-  if (count > kMaxProfileSamples) {
-    ESetError(E_ERROR_ALLOCATION_FAILED);
-    return false;
-  }
-  profile.SetNumElements(static_cast<unsigned>(count));
-  return profile.GetNumElements() == static_cast<unsigned>(count);
-}
-
 }  // namespace
 
 SubpixelSegment::SubpixelSegment(double ax0, double ay0, double ax1, double ay1)
@@ -258,7 +249,7 @@ SampleStatus SampleInterpolated(const RootView& image, const SubpixelSegment& se
     profile.Empty();
     return kSampleOk;
   }
-  if (!SizeTo(profile, n + 1)) return kSampleCannotSize;
+  if (!SizeProfile(profile, n + 1)) return kSampleCannotSize;
 
   const PointReader reader{image.base,
                            image.pitch,

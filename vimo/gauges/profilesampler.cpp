@@ -120,23 +120,33 @@ void ReplicateEnds(EBW32* p, int64_t first, int64_t last, int64_t count) {
 
 // Samples [first, last] of a digital line (n < kReciprocalLength) of single pixels, all inside
 // the image.
-inline void SampleThin(const RootView& image, const DigitalLine& line, int64_t first, int64_t last,
-                       EBW32* out) {
+// Calls visit(i, offset) for the samples i in [first, last] of a digital line (n <
+// kReciprocalLength), offset being the address of sample i's pixel less that of sample 0.
+template <class Visit>
+inline void ForEachOffset(const DigitalLine& line, int64_t pitch, int64_t first, int64_t last,
+                          Visit visit) {
   // Minor offset of sample i, floor((2 i m + bias) / 2n), as the high half of the numerator
   // times 2^64 / 2n rounded up: the excess stays below 1 / 2n while numerator x 2n < 2^64,
   // which n < 2^20 guarantees, so the floor is exact. No sample waits on the previous one.
-  const EBW8* base = image.base;
   const uint64_t twoN = static_cast<uint64_t>(2 * line.n);
   const uint64_t twoM = static_cast<uint64_t>(2 * line.m);
   const uint64_t reciprocal = UINT64_MAX / twoN + 1;
-  const int64_t majorDelta = line.xMajor ? line.majorStep : line.majorStep * image.pitch;
-  const int64_t minorDelta = line.xMajor ? line.minorStep * image.pitch : line.minorStep;
-  const int64_t origin = line.y0 * image.pitch + line.x0;  // sample 0, maybe outside
+  const int64_t majorDelta = line.xMajor ? line.majorStep : line.majorStep * pitch;
+  const int64_t minorDelta = line.xMajor ? line.minorStep * pitch : line.minorStep;
   uint64_t numerator = twoM * static_cast<uint64_t>(first) + static_cast<uint64_t>(line.bias);
   for (int64_t i = first; i <= last; ++i, numerator += twoM) {
     const int64_t minor = static_cast<int64_t>((UWide(numerator) * reciprocal) >> 64);
-    out[i] = base[origin + i * majorDelta + minor * minorDelta];
+    visit(i, i * majorDelta + minor * minorDelta);
   }
+}
+
+// Samples [first, last] of a digital line (n < kReciprocalLength) of single pixels, all inside
+// the image.
+inline void SampleThin(const RootView& image, const DigitalLine& line, int64_t first, int64_t last,
+                       EBW32* out) {
+  const EBW8* origin = image.base + (line.y0 * image.pitch + line.x0);  // sample 0, maybe outside
+  ForEachOffset(line, image.pitch, first, last,
+                [&](int64_t i, int64_t offset) { out[i] = origin[offset]; });
 }
 
 // Central differences of n >= 2 samples, one-sided at the ends. Profile values stay below
@@ -147,6 +157,8 @@ inline void DeriveInto(const EBW32* __restrict p, uint32_t n, int32_t* __restric
   d[n - 1] = int32_t(p[n - 1]) - int32_t(p[n - 2]);
 }
 
+}  // namespace
+
 bool SizeProfile(EBW32Vector& profile, int64_t count) {
   if (count > kMaxProfileSamples) {
     ESetError(E_ERROR_ALLOCATION_FAILED);
@@ -155,8 +167,6 @@ bool SizeProfile(EBW32Vector& profile, int64_t count) {
   profile.SetNumElements(static_cast<unsigned>(count));
   return profile.GetNumElements() == static_cast<unsigned>(count);
 }
-
-}  // namespace
 
 int64_t DigitalLine::MinorOffset(int64_t i) const {
   if (n == 0) return 0;
@@ -698,17 +708,8 @@ const int32_t* LineOffsetCache::FindOther(uint64_t key, const DigitalLine& line,
   last = entry;
   keys[entry] = key;
   int32_t* out = offsets[entry];
-  // SampleThin's addresses, less the first sample's.
-  const uint64_t twoN = static_cast<uint64_t>(2 * line.n);
-  const uint64_t twoM = static_cast<uint64_t>(2 * line.m);
-  const uint64_t reciprocal = UINT64_MAX / twoN + 1;
-  const int64_t majorDelta = line.xMajor ? line.majorStep : line.majorStep * pitch;
-  const int64_t minorDelta = line.xMajor ? line.minorStep * pitch : line.minorStep;
-  uint64_t numerator = static_cast<uint64_t>(line.bias);
-  for (int64_t i = 0; i <= line.n; ++i, numerator += twoM) {
-    const int64_t minor = static_cast<int64_t>((UWide(numerator) * reciprocal) >> 64);
-    out[i] = static_cast<int32_t>(i * majorDelta + minor * minorDelta);
-  }
+  ForEachOffset(line, pitch, 0, line.n,
+                [&](int64_t i, int64_t offset) { out[i] = static_cast<int32_t>(offset); });
   return out;
 }
 

@@ -117,6 +117,10 @@ struct SharedProfiles {
   float i11 = 1, i12 = 0, i21 = 0, i22 = 1;
 };
 
+// Sizes a profile to count samples; false when that cannot be done (1303 set beyond
+// kMaxProfileSamples).
+bool SizeProfile(EBW32Vector& profile, int64_t count);
+
 // Status of a sampling pass.
 enum SampleStatus { kSampleOk, kSampleCannotSize };
 

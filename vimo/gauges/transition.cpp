@@ -178,10 +178,7 @@ bool ETransition::MeasureGaugeProfile(EROI<EBW8>* roi, EShape* placement, EPoint
       m_eSamplingMode != GGE_SAMPLING_PIXEL_WALK || m_un32Thickness != 1 || m_un32Smoothing > 1 ||
       m_eTransitionType < GGE_DARK_TO_BRIGHT || m_eTransitionType > GGE_ANY_EDGE) {
     MeasureSegment(roi, placement, org, end, nearest);
-    if (!GetValid()) return false;
-    point = SelectedPointIn(placement);
-    if (area != nullptr) *area = GetMeasuredPeak().Area;
-    return true;
+    return SelectedResult(placement, point, area);
   }
   // MeasureSegment, Measure and SelectedPointIn for this profile, without their general cases.
   const EPoint a = shared->ToSensor(org), b = shared->ToSensor(end);
@@ -194,29 +191,12 @@ bool ETransition::MeasureGaugeProfile(EROI<EBW8>* roi, EShape* placement, EPoint
   }
   const int ox0 = x0, oy0 = y0, ox1 = x1, oy1 = y1;
   if (m_bHVConstraint) ConstrainHV(x0, y0, x1, y1);
-  bool onProfile;
-  int64_t low, high;
-  TypeLimits(onProfile, low, high);
-  const int selected = MeasureThinEdgeProfile(
-      shared->root, DigitalLine(x0, y0, x1, y1, !s_bFloorAxisRule),
-      ScaledLimits(low, high, 1, m_un32MinAmplitude, m_un32MinArea,
-                   m_bKeepFirstAndLastIncompletePeak),
-      m_eTransitionChoice, m_un32TransitionIndex, m_Profile, m_Derivative, m_Peaks, shared->lines);
+  const int selected = MeasureThinEdge(shared->root, x0, y0, x1, y1, shared->lines);
   if (selected == kGeneralPath) {
     // A profile that leaves the image.
     Measure(roi, ox0, oy0, ox1, oy1);
-    if (!GetValid()) return false;
-    point = SelectedPointIn(placement);
-    if (area != nullptr) *area = GetMeasuredPeak().Area;
-    return true;
+    return SelectedResult(placement, point, area);
   }
-  m_n32SamplingX0 = x0;
-  m_n32SamplingY0 = y0;
-  m_n32SamplingX1 = x1;
-  m_n32SamplingY1 = y1;
-  m_bSampledInterpolated = false;
-  m_un32AnalysisScale = 1;
-  m_n32SelectedIndex = selected;
   if (selected < 0) return false;
   // GetMeasuredPoint of the selected peak, on a profile of at least two samples.
   const EPeak& peak = m_Peaks.GetDataPtr()[selected];
@@ -224,6 +204,35 @@ bool ETransition::MeasureGaugeProfile(EROI<EBW8>* roi, EShape* placement, EPoint
   const double dx = double(x1) - x0, dy = double(y1) - y0;
   point = shared->ToLocal(EPoint(static_cast<float>(x0 + dx * t), static_cast<float>(y0 + dy * t)));
   if (area != nullptr) *area = peak.Area;
+  return true;
+}
+
+int ETransition::MeasureThinEdge(const RootView& image, int x0, int y0, int x1, int y1,
+                                 LineOffsetCache* lines) {
+  // Called for the edge types only, whose limits TypeLimits always gives.
+  bool onProfile = false;
+  int64_t low = 0, high = 0;
+  TypeLimits(onProfile, low, high);
+  const int selected = MeasureThinEdgeProfile(
+      image, DigitalLine(x0, y0, x1, y1, !s_bFloorAxisRule),
+      ScaledLimits(low, high, 1, m_un32MinAmplitude, m_un32MinArea,
+                   m_bKeepFirstAndLastIncompletePeak),
+      m_eTransitionChoice, m_un32TransitionIndex, m_Profile, m_Derivative, m_Peaks, lines);
+  if (selected == kGeneralPath) return selected;
+  m_n32SamplingX0 = x0;
+  m_n32SamplingY0 = y0;
+  m_n32SamplingX1 = x1;
+  m_n32SamplingY1 = y1;
+  m_bSampledInterpolated = false;
+  m_un32AnalysisScale = 1;
+  m_n32SelectedIndex = selected;
+  return selected;
+}
+
+bool ETransition::SelectedResult(EShape* placement, EPoint& point, int32_t* area) {
+  if (!GetValid()) return false;
+  point = SelectedPointIn(placement);
+  if (area != nullptr) *area = GetMeasuredPeak().Area;
   return true;
 }
 
@@ -261,19 +270,7 @@ void ETransition::Measure(EROI<EBW8>* roi, int x0, int y0, int x1, int y1) {
     if (thickness == 1 && smoothing == 1 && m_eTransitionType >= GGE_DARK_TO_BRIGHT &&
         m_eTransitionType <= GGE_ANY_EDGE) {
       // The common edge profile in one pass; lines leaving the image take the general path.
-      m_un32AnalysisScale = 1;
-      bool onProfile;
-      int64_t low, high;
-      TypeLimits(onProfile, low, high);
-      const int selected = MeasureThinEdgeProfile(
-          image, DigitalLine(x0, y0, x1, y1, !s_bFloorAxisRule),
-          ScaledLimits(low, high, 1, m_un32MinAmplitude, m_un32MinArea,
-                       m_bKeepFirstAndLastIncompletePeak),
-          m_eTransitionChoice, m_un32TransitionIndex, m_Profile, m_Derivative, m_Peaks);
-      if (selected != kGeneralPath) {
-        m_n32SelectedIndex = selected;
-        return;
-      }
+      if (MeasureThinEdge(image, x0, y0, x1, y1, nullptr) != kGeneralPath) return;
     }
     SampleStatus status;
     if (m_bTransitionRectangularSamplingArea && thickness > 1)

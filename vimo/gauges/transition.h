@@ -50,8 +50,10 @@ typedef EINT32Vector EDerivativeVector;
 
 class EShape;
 namespace vimo_profile {
+struct LineOffsetCache;
+struct RootView;
 struct SharedProfiles;
-}
+}  // namespace vimo_profile
 
 class VIMO_EXPORT ETransition {
  public:
@@ -218,6 +220,15 @@ class VIMO_EXPORT ETransition {
   bool TypeLimits(bool& onProfile, int64_t& low, int64_t& high) const;
   // The drawn half-extent of a pixel-walk band across the pixel segment (x0, y0)-(x1, y1).
   void PixelWalkBand(int x0, int y0, int x1, int y1, float& ox, float& oy) const;
+  // The edge profile of single pixels from (x0, y0) to (x1, y1), after the horizontal/vertical
+  // adjustment, in one pass (thickness 1, no smoothing, an edge type): the selected peak's index
+  // or -1, with the sampling segment and scale recorded as Measure records them; or
+  // vimo_profile::kGeneralPath, nothing changed, for a line the pass does not take.
+  int MeasureThinEdge(const vimo_profile::RootView& image, int x0, int y0, int x1, int y1,
+                      vimo_profile::LineOffsetCache* lines);
+  // After a measurement: whether a transition is selected, and then its point in placement
+  // coordinates and, when area is not null, its peak's area.
+  bool SelectedResult(EShape* placement, EPoint& point, int32_t* area);
   // Derivation, analysis and choice on the current profile, after its sampling and smoothing.
   void AnalyseProfile();
 

@@ -224,8 +224,9 @@ class VIMO_EXPORT ETransition {
   // adjustment, in one pass (thickness 1, no smoothing, an edge type): the selected peak's index
   // or -1, with the sampling segment and scale recorded as Measure records them; or
   // vimo_profile::kGeneralPath, nothing changed, for a line the pass does not take.
-  int MeasureThinEdge(const vimo_profile::RootView& image, int x0, int y0, int x1, int y1,
-                      vimo_profile::LineOffsetCache* lines);
+  // Internal types in its signature: not exported.
+  VIMO_NO_EXPORT int MeasureThinEdge(const vimo_profile::RootView& image, int x0, int y0, int x1,
+                                     int y1, vimo_profile::LineOffsetCache* lines);
   // After a measurement: whether a transition is selected, and then its point in placement
   // coordinates and, when area is not null, its peak's area.
   bool SelectedResult(EShape* placement, EPoint& point, int32_t* area);
